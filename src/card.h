@@ -1,0 +1,81 @@
+// The card's shared record and the functions its units call in each other.
+// The card's own units (gl.cpp, util.cpp) see the platform only through the
+// handle types below and the window_* functions each window layer defines.
+#pragma once
+
+#include <cstdint>
+#include <cstdio>
+
+#ifdef _WIN32
+#include <windows.h>
+#include <GL/gl.h>
+typedef HGLRC card_context;
+typedef HWND card_window;
+typedef MSG card_message;
+typedef HDC card_surface;
+typedef HPALETTE card_palette;
+typedef HINSTANCE card_instance;
+typedef HWND card_player;
+#define CARD_ASSET_DIR ".\\assets\\"
+#else
+#include <SDL.h>
+#include <GL/gl.h>
+// SDL has no device context, palette or module instance: the window stands in
+// for the device context (it is what buffers are swapped on), palettes never
+// arise for GL windows, and the instance slot is kept only for the layout.
+typedef SDL_GLContext card_context;
+typedef SDL_Window *card_window;
+typedef SDL_Event card_message;
+typedef SDL_Window *card_surface;
+typedef SDL_Palette *card_palette;
+typedef void *card_instance;
+typedef SDL_AudioDeviceID card_player;
+#define CARD_ASSET_DIR "./assets/"
+#endif
+
+#define CARD_BACKGROUND_PATH CARD_ASSET_DIR "tormbriskchristmas.png"
+#define CARD_FONT_PATH CARD_ASSET_DIR "font.png"
+#define CARD_MUSIC_PATH CARD_ASSET_DIR "ha_xmas.wav"
+#define CARD_NAME_PATH "name"
+
+struct app_state {
+    card_context hrc;
+    card_window hwnd;
+    card_message msg;
+    uint32_t pfd_flags;
+    uint8_t pfd_type;
+    card_surface hdc;
+    card_palette palette;
+    card_instance instance;
+    card_player music_window;
+    unsigned char *background_pixels;
+    GLuint background_texture;
+    unsigned char *font_pixels;
+    GLuint font_texture;
+    double pulse;  // 0.5 * sin(phase): drives the clear colour
+    double phase;  // radians, +0.01 per idle frame, never wrapped
+    int32_t quit;  // 1 once the window has been asked to close
+    FILE *name_file;
+    int32_t name_size;
+    char *name_text;  // name_size bytes, not terminated
+};
+
+// The greeting: exactly 40 bytes, no terminating zero.
+extern const char consumer_prefix[40];
+
+// Text, scene and frame (gl.cpp).
+void gl_draw_str(double y, const char *text, uint64_t length);
+void gl_setup(app_state *app);
+bool gl_loop(app_state *app);
+
+// GL diagnostics (util.cpp). GL_CHECK() labels each check with its own
+// source file and line, fixed at build time.
+void glCheckError(const char *where);
+#define CARD_STRINGIFY2(x) #x
+#define CARD_STRINGIFY(x) CARD_STRINGIFY2(x)
+#define GL_CHECK() glCheckError(__FILE__ ":" CARD_STRINGIFY(__LINE__))
+
+// Defined by each window layer.
+void window_setup(app_state *app);
+void window_loop(app_state *app);
+bool window_swap(app_state *app);  // presents the finished back buffer

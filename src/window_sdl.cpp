@@ -34,10 +34,15 @@ static const char SET_FAILED[] = "SetPixelFormat() failed:  Cannot set format sp
 
 // Without a display SDL quietly falls back to drivers that draw nowhere; the
 // card would then run unseen and never end.
-static bool has_real_display()
+static void require_real_display()
 {
     const char *driver = SDL_GetCurrentVideoDriver();
-    return driver && strcmp(driver, "offscreen") != 0 && strcmp(driver, "dummy") != 0;
+    if (!driver || strcmp(driver, "offscreen") == 0 || strcmp(driver, "dummy") == 0) {
+        char reason[128];
+        snprintf(reason, sizeof reason, "no display: SDL chose its %s video driver",
+                 driver ? driver : "null");
+        fail_window(CREATE_FAILED, reason);
+    }
 }
 
 static void request_gl_format(uint8_t type, uint32_t flags)
@@ -65,8 +70,7 @@ static SDL_Window *create_gl_window(app_state *app, const char *title, int x, in
 {
     if (SDL_InitSubSystem(SDL_INIT_VIDEO) != 0)
         fail_window(REGISTER_FAILED, SDL_GetError());
-    if (!has_real_display())
-        fail_window(CREATE_FAILED, "no display to show the card on");
+    require_real_display();
     request_gl_format(type, flags);
     SDL_Window *window = SDL_CreateWindow(title, x, y, width, height,
                                           SDL_WINDOW_OPENGL | SDL_WINDOW_RESIZABLE | SDL_WINDOW_HIDDEN);

@@ -3,7 +3,6 @@
 
 #include <GL/osmesa.h>
 #include <gtest/gtest.h>
-#include <stb_image_write.h>
 
 static OSMesaContext context;
 static std::vector<unsigned char> buffer;
@@ -49,7 +48,7 @@ void save_frame(const test_image &frame, const std::string &name)
 {
     std::filesystem::create_directories(CARD_TEST_FRAMES_DIR);
     std::string path = std::string(CARD_TEST_FRAMES_DIR) + "/" + name + ".png";
-    stbi_write_png(path.c_str(), frame.width, frame.height, 3, frame.pixels.data(), frame.width * 3);
+    EXPECT_TRUE(write_png(path, frame)) << path;
 }
 
 rgb pixel_at(const test_image &frame, int x, int y)

@@ -173,9 +173,9 @@ TEST_F(Render, PicturesOfEveryChannelCountShowTheirOwnTexels)
                     unsigned char value = alpha ? (i == 1 && j == 1 ? 0 : 255) : 40 + 60 * i + 20 * j + 5 * c;
                     picture.pixels[(j * 3 + i) * channels + c] = value;
                 }
-        write_png("assets/tormbriskchristmas.png", picture);
-        write_png("assets/font.png", make_image(512, 512, 4, 0));
-        write_bytes("name", "");
+        write_png_checked("assets/tormbriskchristmas.png", picture);
+        write_png_checked("assets/font.png", make_image(512, 512, 4, 0));
+        write_bytes_checked("name", "");
         setup();
         EXPECT_EQ(setup_err, "");
         EXPECT_EQ(setup_out, "loaded 3x3x" + std::to_string(channels) + " image\n");

@@ -1,9 +1,5 @@
 #include "scratch.h"
 
-#define STB_IMAGE_WRITE_IMPLEMENTATION
-#include <stb_image_write.h>
-
-#include <fstream>
 #include <gtest/gtest.h>
 
 namespace fs = std::filesystem;
@@ -27,53 +23,19 @@ scratch_dir::~scratch_dir()
     fs::current_path(previous);
 }
 
-test_image make_image(int width, int height, int channels, unsigned char fill)
+void write_png_checked(const std::string &path, const test_image &image)
 {
-    return test_image{width, height, channels,
-                      std::vector<unsigned char>((size_t)width * height * channels, fill)};
+    EXPECT_TRUE(write_png(path, image)) << path;
 }
 
-void write_png(const std::string &path, const test_image &image)
+void write_bytes_checked(const std::string &path, const std::string &bytes)
 {
-    int ok = stbi_write_png(path.c_str(), image.width, image.height, image.channels,
-                            image.pixels.data(), image.width * image.channels);
-    ASSERT_NE(ok, 0) << path;
-}
-
-void write_bytes(const std::string &path, const std::string &bytes)
-{
-    std::ofstream out(path, std::ios::binary);
-    out << bytes;
-    ASSERT_TRUE(out.good()) << path;
-}
-
-test_image make_atlas()
-{
-    test_image atlas = make_image(512, 512, 4, 0);
-    for (int code = 33; code < 127; code++) {
-        int x0 = code % 16 * 32, y0 = code / 16 * 32;
-        for (int y = y0 + 8; y < y0 + 24; y++)
-            for (int x = x0 + 8; x < x0 + 24; x++)
-                for (int c = 0; c < 4; c++)
-                    atlas.pixels[((size_t)y * 512 + x) * 4 + c] = 255;
-    }
-    return atlas;
-}
-
-test_image make_background(int width, int height)
-{
-    test_image picture = make_image(width, height, 4, 0);
-    for (int y = height / 2; y < height; y++)
-        for (int x = 0; x < width; x++) {
-            unsigned char *p = &picture.pixels[((size_t)y * width + x) * 4];
-            p[0] = 10, p[1] = 20, p[2] = 80, p[3] = 255;
-        }
-    return picture;
+    EXPECT_TRUE(write_bytes(path, bytes)) << path;
 }
 
 void write_card_files(const std::string &name)
 {
-    write_png("assets/tormbriskchristmas.png", make_background(64, 48));
-    write_png("assets/font.png", make_atlas());
-    write_bytes("name", name);
+    write_png_checked("assets/tormbriskchristmas.png", make_background(64, 48));
+    write_png_checked("assets/font.png", make_atlas());
+    write_bytes_checked("name", name);
 }

@@ -78,9 +78,9 @@ TEST(Setup, EachUploadTakesItsOwnImagesFormatAndReadsOnlyItsPixels)
         SCOPED_TRACE(testing::Message() << "background channels " << c.background.channels
                                         << ", atlas channels " << c.atlas.channels);
         scratch_dir dir;
-        write_png("assets/tormbriskchristmas.png", c.background);
-        write_png("assets/font.png", c.atlas);
-        write_bytes("name", "");
+        write_png_checked("assets/tormbriskchristmas.png", c.background);
+        write_png_checked("assets/font.png", c.atlas);
+        write_bytes_checked("name", "");
         app_state app = {};
         setup_result result = run_setup(&app);
 
@@ -131,7 +131,7 @@ TEST(Setup, LeavesBlendingAndTexturingOn)
 // A valid PNG with its width field (big-endian, bytes 16-19) replaced.
 std::string png_with_width(uint32_t width)
 {
-    write_png("template.png", make_image(4, 4, 4, 200));
+    write_png_checked("template.png", make_image(4, 4, 4, 200));
     std::ifstream in("template.png", std::ios::binary);
     std::string bytes((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
     for (int i = 0; i < 4; i++)
@@ -141,7 +141,7 @@ std::string png_with_width(uint32_t width)
 
 std::string truncated_png()
 {
-    write_png("template.png", make_background(64, 48));
+    write_png_checked("template.png", make_background(64, 48));
     std::ifstream in("template.png", std::ios::binary);
     std::string bytes((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
     return bytes.substr(0, bytes.size() / 2);
@@ -172,7 +172,7 @@ void make_bad(const bad_image_case &c, const std::string &path)
     if (c.kind == bad_kind::directory)
         fs::create_directory(path);
     else if (c.kind == bad_kind::bytes)
-        write_bytes(path, c.bytes());
+        write_bytes_checked(path, c.bytes());
 }
 
 // A picture that cannot be decoded uploads nothing, keeps its texture name 0
@@ -235,12 +235,12 @@ std::string all_high_bytes()
 }
 
 const name_case name_cases[] = {
-    {"plain with line end", [] { write_bytes("name", "Noelle\n"); }, "Noelle\n", nullptr},
-    {"empty", [] { write_bytes("name", ""); }, "", nullptr},
-    {"bytes 0x80-0xFF", [] { write_bytes("name", all_high_bytes()); }, all_high_bytes(), nullptr},
-    {"CR LF line ends", [] { write_bytes("name", "A\r\nB\r\n"); }, "A\r\nB\r\n", nullptr},
+    {"plain with line end", [] { write_bytes_checked("name", "Noelle\n"); }, "Noelle\n", nullptr},
+    {"empty", [] { write_bytes_checked("name", ""); }, "", nullptr},
+    {"bytes 0x80-0xFF", [] { write_bytes_checked("name", all_high_bytes()); }, all_high_bytes(), nullptr},
+    {"CR LF line ends", [] { write_bytes_checked("name", "A\r\nB\r\n"); }, "A\r\nB\r\n", nullptr},
     {"read-only", [] {
-         write_bytes("name", "Ro");
+         write_bytes_checked("name", "Ro");
          fs::permissions("name", fs::perms::owner_read | fs::perms::group_read);
      }, "Ro", nullptr},
     {"missing", [] {}, "", "name: cannot read the sender's name: No such file or directory\n"},
@@ -250,7 +250,7 @@ const name_case name_cases[] = {
      "name: cannot read the sender's name: not a regular file\n"},
     // Sparse, so it costs no disk; refused before anything is allocated.
     {"larger than 2 GiB", [] {
-         write_bytes("name", "");
+         write_bytes_checked("name", "");
          fs::resize_file("name", (uintmax_t)3 << 30);
      }, "", "name: cannot read the sender's name: file too large\n"},
 };
@@ -260,8 +260,8 @@ TEST(Setup, NameIsReadWholeOrLeftEmptyWithOneLine)
     for (const name_case &c : name_cases) {
         SCOPED_TRACE(c.label);
         scratch_dir dir;
-        write_png("assets/tormbriskchristmas.png", make_background(64, 48));
-        write_png("assets/font.png", make_atlas());
+        write_png_checked("assets/tormbriskchristmas.png", make_background(64, 48));
+        write_png_checked("assets/font.png", make_atlas());
         c.make();
         app_state app = {};
         setup_result result = run_setup(&app);

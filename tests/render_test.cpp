@@ -192,3 +192,33 @@ TEST_F(Render, PicturesOfEveryChannelCountShowTheirOwnTexels)
 }
 
 }  // namespace
+
+namespace {
+
+// The card as shipped: the repository's own assets and name, at three
+// points of the pulse. These frames are the card's screenshots.
+TEST_F(Render, ShippedCardAtThreePulses)
+{
+    namespace fs = std::filesystem;
+    fs::copy(fs::path(CARD_SOURCE_DIR) / "assets", "assets", fs::copy_options::recursive | fs::copy_options::overwrite_existing);
+    fs::copy_file(fs::path(CARD_SOURCE_DIR) / "name", "name");
+    setup();
+    EXPECT_EQ(setup_err, "");
+    const double pulses[] = {-0.5, 0.0, 0.5};
+    const char *names[] = {"card_red", "card_half_red", "card_dark_green"};
+    for (int i = 0; i < 3; i++) {
+        test_image image = frame(pulses[i], names[i]);
+        // The greeting's first glyph box: white strokes with dark rims.
+        int white = 0, dark = 0;
+        for (int y = 12; y < 60; y++)
+            for (int x = 32; x < 64; x++) {
+                rgb p = pixel_at(image, x, y);
+                white += p.r > 240 && p.g > 240 && p.b > 240;
+                dark += p.r + p.g + p.b < 60;
+            }
+        EXPECT_GT(white, 32 * 48 / 6) << names[i];
+        EXPECT_GT(dark, 32 * 48 / 10) << names[i];
+    }
+}
+
+}  // namespace

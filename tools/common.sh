@@ -2,7 +2,7 @@
 # the project needs when any is missing, and configures and builds.
 
 # What the card, its tests and its tools need from Debian.
-CARD_PACKAGES="cmake g++ make pkg-config libstb-dev libgl-dev libsdl2-dev libx11-dev \
+CARD_PACKAGES="cmake g++ make pkg-config libstb-dev libgl-dev libsdl2-dev libx11-dev fonts-dejavu-core \
 libosmesa6-dev libgtest-dev xvfb xauth xdotool imagemagick"
 
 card_root=$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)

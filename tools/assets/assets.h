@@ -1,0 +1,29 @@
+// The card's asset generator: the glyph atlas, the winter picture and the
+// carol, each made from scratch and written deterministically.
+#pragma once
+
+#include <cstdint>
+#include <string>
+#include <vector>
+
+struct rgba_image {
+    int width, height;
+    std::vector<unsigned char> pixels;  // 4 bytes a texel, rows top first
+};
+
+// 512 x 512: 16 x 16 cells of 32 x 32 texels, white glyphs whose shape is in
+// the alpha channel, rendered from the TrueType font given as bytes.
+rgba_image make_font_atlas(const std::vector<unsigned char> &font_file);
+
+// The winter scene, 640 x 480, with a transparent sky.
+rgba_image make_winter_scene();
+
+// The carol as 16-bit mono samples at CAROL_RATE.
+const int CAROL_RATE = 22050;
+std::vector<int16_t> make_carol();
+
+// A small deterministic random source (xorshift), the same on every build.
+struct random_source {
+    uint64_t state;
+    double next();  // uniform in [0, 1)
+};

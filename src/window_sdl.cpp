@@ -2,25 +2,14 @@
 // It stands in for the Win32 window, GDI pixel format, WGL context and media
 // player: the same caption, size, paint order, pacing and exit codes.
 #include "card.h"
+#include "window.h"
 
 #include <cerrno>
+#include <cmath>
 #include <cstdlib>
 #include <cstring>
 
-static const char CARD_CAPTION[] = "HAPPY HOLIDAYS";
-static const int WINDOW_X = 0, WINDOW_Y = 0, WINDOW_WIDTH = 640, WINDOW_HEIGHT = 480;
-static const Uint32 IDLE_PAUSE_MS = 16;
-static const double PHASE_STEP = 0.01;
 static const char RECORD_KEY[] = "app_state";
-
-// Request values kept in the record as the Win32 layer keeps them.
-static const uint32_t PFD_DOUBLEBUFFER_FLAG = 1;
-static const uint8_t PFD_TYPE_RGBA_TYPE = 0;
-
-static const char REGISTER_FAILED[] = "RegisterClass() failed:  Cannot register window class.";
-static const char CREATE_FAILED[] = "CreateWindow() failed:  Cannot create a window.";
-static const char CHOOSE_FAILED[] = "ChoosePixelFormat() failed:  Cannot find a suitable pixel format.";
-static const char SET_FAILED[] = "SetPixelFormat() failed:  Cannot set format specified.";
 
 // A message box needs a display, so the text goes to standard error first,
 // with SDL's reason; then the box, then the process ends with code 1.
@@ -41,7 +30,7 @@ static void require_real_display()
         char reason[128];
         snprintf(reason, sizeof reason, "no display: SDL chose its %s video driver",
                  driver ? driver : "null");
-        fail_window(CREATE_FAILED, reason);
+        fail_window(CARD_CREATE_FAILED, reason);
     }
 }
 
@@ -59,7 +48,7 @@ static void request_gl_format(uint8_t type, uint32_t flags)
     SDL_GL_SetAttribute(SDL_GL_ACCUM_GREEN_SIZE, 0);
     SDL_GL_SetAttribute(SDL_GL_ACCUM_BLUE_SIZE, 0);
     SDL_GL_SetAttribute(SDL_GL_ACCUM_ALPHA_SIZE, 0);
-    SDL_GL_SetAttribute(SDL_GL_DOUBLEBUFFER, (flags & PFD_DOUBLEBUFFER_FLAG) ? 1 : 0);
+    SDL_GL_SetAttribute(SDL_GL_DOUBLEBUFFER, (flags & CARD_PFD_DOUBLEBUFFER) ? 1 : 0);
     SDL_GL_SetAttribute(SDL_GL_CONTEXT_PROFILE_MASK, SDL_GL_CONTEXT_PROFILE_COMPATIBILITY);
 }
 
@@ -69,13 +58,13 @@ static SDL_Window *create_gl_window(app_state *app, const char *title, int x, in
                                     int width, int height, uint8_t type, uint32_t flags)
 {
     if (SDL_InitSubSystem(SDL_INIT_VIDEO) != 0)
-        fail_window(REGISTER_FAILED, SDL_GetError());
+        fail_window(CARD_REGISTER_FAILED, SDL_GetError());
     require_real_display();
     request_gl_format(type, flags);
     SDL_Window *window = SDL_CreateWindow(title, x, y, width, height,
                                           SDL_WINDOW_OPENGL | SDL_WINDOW_RESIZABLE | SDL_WINDOW_HIDDEN);
     if (!window)
-        fail_window(CREATE_FAILED, SDL_GetError());
+        fail_window(CARD_CREATE_FAILED, SDL_GetError());
     app->hdc = window;
     return window;
 }
@@ -89,8 +78,8 @@ static void fit_outer_size(SDL_Window *window)
         return;
     if (top + left + bottom + right == 0)
         return;
-    SDL_SetWindowSize(window, WINDOW_WIDTH - left - right, WINDOW_HEIGHT - top - bottom);
-    SDL_SetWindowPosition(window, WINDOW_X + left, WINDOW_Y + top);
+    SDL_SetWindowSize(window, CARD_WINDOW_WIDTH - left - right, CARD_WINDOW_HEIGHT - top - bottom);
+    SDL_SetWindowPosition(window, CARD_WINDOW_X + left, CARD_WINDOW_Y + top);
 }
 
 static app_state *record_of(Uint32 window_id)
@@ -155,16 +144,16 @@ static void window_proc(const SDL_Event &event)
 
 void window_setup(app_state *app)
 {
-    app->pfd_flags = PFD_DOUBLEBUFFER_FLAG;
-    app->pfd_type = PFD_TYPE_RGBA_TYPE;
-    app->hwnd = create_gl_window(app, CARD_CAPTION, WINDOW_X, WINDOW_Y, WINDOW_WIDTH,
-                                 WINDOW_HEIGHT, app->pfd_type, app->pfd_flags);
+    app->pfd_flags = CARD_PFD_DOUBLEBUFFER;
+    app->pfd_type = CARD_PFD_TYPE_RGBA;
+    app->hwnd = create_gl_window(app, CARD_CAPTION, CARD_WINDOW_X, CARD_WINDOW_Y, CARD_WINDOW_WIDTH,
+                                 CARD_WINDOW_HEIGHT, app->pfd_type, app->pfd_flags);
     SDL_SetWindowData(app->hwnd, RECORD_KEY, app);
     app->hrc = SDL_GL_CreateContext(app->hdc);
     if (!app->hrc)
-        fail_window(CHOOSE_FAILED, SDL_GetError());
+        fail_window(CARD_CHOOSE_FAILED, SDL_GetError());
     if (SDL_GL_MakeCurrent(app->hdc, app->hrc) != 0)
-        fail_window(SET_FAILED, SDL_GetError());
+        fail_window(CARD_SET_FAILED, SDL_GetError());
     // The pace is the drawing time plus the loop's own pause; a refusal is harmless.
     SDL_GL_SetSwapInterval(0);
     SDL_ShowWindow(app->hwnd);
@@ -217,10 +206,10 @@ static SDL_AudioDeviceID start_music()
 
 static void idle_frame(app_state *app)
 {
-    app->phase += PHASE_STEP;
+    app->phase += CARD_PHASE_STEP;
     app->pulse = sin(app->phase) * 0.5;
     gl_loop(app);
-    SDL_Delay(IDLE_PAUSE_MS);
+    SDL_Delay(CARD_IDLE_PAUSE_MS);
 }
 
 // Releases in the order the card acquired: context, window (with the music

@@ -3,7 +3,7 @@
 
 # What the card, its tests and its tools need from Debian.
 CARD_PACKAGES="cmake g++ make pkg-config libstb-dev libgl-dev libsdl2-dev libx11-dev fonts-dejavu-core \
-libosmesa6-dev libgtest-dev xvfb xauth xdotool imagemagick"
+libosmesa6-dev libgtest-dev xvfb xauth xdotool x11-utils imagemagick g++-mingw-w64-x86-64-posix wine wine64"
 
 card_root=$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)
 card_build="$card_root/build"

@@ -48,6 +48,11 @@ static const float CELL_SPAN = 0.0625f;
 static const double GREETING_Y = 0.75;
 static const double NAME_Y = -0.35;
 
+// Only about the first 62 bytes of a name can land on a visible line (four
+// lines from -0.35 down, at any window size), and every byte costs 401 quads
+// a frame: a longer name is cut here, so a huge file cannot stall the card.
+static const long NAME_LIMIT = 256;
+
 struct glyph_cell {
     float s0, t0, s1, t1;
 };
@@ -205,8 +210,11 @@ static const char *read_name_text(app_state *app, FILE *file)
     long size = ftell(file);
     if (size < 0)
         return strerror(errno);
-    if (size > INT32_MAX)
-        return "file too large";
+    if (size > NAME_LIMIT) {
+        fprintf(stderr, "%s: %ld bytes is more than the card can show; it draws the first %ld\n",
+                CARD_NAME_PATH, size, NAME_LIMIT);
+        size = NAME_LIMIT;
+    }
     if (size == 0)
         return nullptr;  // an empty name draws nothing
     if (fseek(file, 0, SEEK_SET) != 0)

@@ -184,6 +184,9 @@ static SDL_AudioDeviceID start_music()
     SDL_AudioSpec format;
     Uint8 *samples = nullptr;
     Uint32 length = 0;
+    // A cut-off file is refused with SDL's reason rather than played in part
+    // without a word.
+    SDL_SetHint(SDL_HINT_WAVE_TRUNCATION, "strict");
     if (!SDL_LoadWAV_RW(SDL_RWFromFP(file, SDL_TRUE), 1, &format, &samples, &length)) {
         report_music(SDL_GetError());
         return 0;

@@ -248,11 +248,15 @@ const name_case name_cases[] = {
      "name: cannot read the sender's name: No such file or directory\n"},
     {"a directory", [] { fs::create_directory("name"); }, "",
      "name: cannot read the sender's name: not a regular file\n"},
-    // Sparse, so it costs no disk; refused before anything is allocated.
+    // More than a name can show is cut, with a line; this one is sparse,
+    // so it costs no disk, and reads as zero bytes.
     {"larger than 2 GiB", [] {
          write_bytes_checked("name", "");
          fs::resize_file("name", (uintmax_t)3 << 30);
-     }, "", "name: cannot read the sender's name: file too large\n"},
+     }, std::string(256, '\0'), "name: 3221225472 bytes is more than the card can show; it draws the first 256\n"},
+    {"257 bytes", [] { write_bytes_checked("name", std::string(257, 'x')); }, std::string(256, 'x'),
+     "name: 257 bytes is more than the card can show; it draws the first 256\n"},
+    {"256 bytes", [] { write_bytes_checked("name", std::string(256, 'x')); }, std::string(256, 'x'), nullptr},
 };
 
 TEST(Setup, NameIsReadWholeOrLeftEmptyWithOneLine)

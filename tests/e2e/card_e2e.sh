@@ -76,22 +76,52 @@ case_no_display() {
     grep -qF "CreateWindow() failed:  Cannot create a window." "$work/err.txt" || fail "no message on stderr"
 }
 
-# missing FILE MESSAGE: the card runs without it, says so once, and Escape still ends it.
-missing() {
-    rm "$work/$1"
+# Every file the card reads, spoiled in each way a user might spoil it. Each
+# row changes the fixture and names the line the card must print (none for
+# inputs it takes as they are); the card must draw, play on and end with 0.
+BG=assets/tormbriskchristmas.png ATLAS=assets/font.png TUNE=assets/ha_xmas.wav
+patch_bytes() {  # FILE OFFSET HEX-BYTES
+    printf "$(sed 's/\(..\)/\\x\1/g' <<<"$3")" | dd of="$work/$1" bs=1 seek="$2" conv=notrunc status=none
+}
+halve() { truncate -s $(($(stat -c %s "$work/$1") / 2)) "$work/$1"; }
+bad_background_missing() { rm "$work/$BG"; expected="./$BG: cannot load image: No such file or directory"; }
+bad_background_truncated() { halve "$BG"; expected="./$BG: cannot load image:"; }
+bad_background_corrupt() { patch_bytes "$BG" 24 07; expected="./$BG: cannot load image:"; }  # 7 bits a channel
+bad_background_empty() { : >"$work/$BG"; expected="./$BG: cannot load image:"; }
+bad_background_huge() { patch_bytes "$BG" 16 000186a0000186a0; expected="./$BG: cannot load image:"; }
+bad_background_wrong_type() { cp "$work/$TUNE" "$work/$BG"; expected="./$BG: cannot load image:"; }
+bad_background_directory() { rm "$work/$BG"; mkdir "$work/$BG"; expected="./$BG: cannot load image:"; }
+bad_background_grey_odd_width() { "$fixture" --grey-background "$work"; expected=""; }
+bad_atlas_missing() { rm "$work/$ATLAS"; expected="./$ATLAS: cannot load image: No such file or directory"; }
+bad_atlas_truncated() { halve "$ATLAS"; expected="./$ATLAS: cannot load image:"; }
+bad_atlas_grey_alpha() { "$fixture" --grey-alpha-atlas "$work"; expected=""; }
+bad_name_missing() { rm "$work/name"; expected="name: cannot read the sender's name: No such file or directory"; }
+bad_name_empty() { : >"$work/name"; expected=""; }
+bad_name_directory() { rm "$work/name"; mkdir "$work/name"; expected="name: cannot read the sender's name: not a regular file"; }
+bad_name_high_bytes() { printf '\x80\xc1\xe9\xff\xfe' >"$work/name"; expected=""; }
+bad_name_crlf() { printf 'Noel\r\nJoy\r\n' >"$work/name"; expected=""; }
+bad_name_very_long() { head -c 1048576 /dev/zero | tr '\0' 'x' >"$work/name"; expected="name: 1048576 bytes is more than the card can show; it draws the first 256"; }
+bad_tune_missing() { rm "$work/$TUNE"; expected="./$TUNE: cannot play music: No such file or directory"; }
+bad_tune_truncated() { halve "$TUNE"; expected="./$TUNE: cannot play music:"; }
+bad_tune_not_wav() { cp "$work/$BG" "$work/$TUNE"; expected="./$TUNE: cannot play music:"; }
+bad_tune_unsupported() { patch_bytes "$TUNE" 20 5000; expected="./$TUNE: cannot play music:"; }  # MPEG data
+
+run_bad_input() {
+    "bad_$1"
     launch; wait_window
-    sleep 1
+    sleep 1  # past the first idle frame, where the tune is loaded
     screenshot shot
     expect_white shot $GREETING_H
-    press_escape; expect_exit 0 2
-    expect_one_message "$2"
+    press_escape; expect_exit 0 3
+    if [ -z "$expected" ]; then
+        [ -z "$(card_errors)" ] || fail "unexpected standard error"
+    else
+        expect_one_message "$expected"
+    fi
 }
-case_missing_name() { missing name "name: cannot read the sender's name: No such file or directory"; }
-case_missing_tune() { missing assets/ha_xmas.wav "./assets/ha_xmas.wav: cannot play music: No such file or directory"; }
-case_missing_atlas() { missing assets/font.png "./assets/font.png: cannot load image: No such file or directory"; }
 
 rm -rf "$work" && mkdir -p "$work"
 "$fixture" "$work"
 [ "$case" = no_display ] || start_display
-"case_$case"
+if [[ $case == bad_* ]]; then run_bad_input "${case#bad_}"; else "case_$case"; fi
 echo "ok ($case)"

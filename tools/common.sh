@@ -7,6 +7,7 @@ libosmesa6-dev libgtest-dev xvfb xauth xdotool x11-utils imagemagick g++-mingw-w
 
 card_root=$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)
 card_build="$card_root/build"
+card_build_sanitized="$card_root/build-sanitize"
 
 install_missing() {
     local missing=()
@@ -25,4 +26,9 @@ install_missing() {
 build_card() {
     cmake -S "$card_root" -B "$card_build" -DCMAKE_BUILD_TYPE=RelWithDebInfo >/dev/null
     cmake --build "$card_build" -j "$(nproc)"
+}
+
+build_card_sanitized() {
+    cmake -S "$card_root" -B "$card_build_sanitized" -DCMAKE_BUILD_TYPE=RelWithDebInfo -DCARD_SANITIZE=ON >/dev/null
+    cmake --build "$card_build_sanitized" -j "$(nproc)"
 }

@@ -6,10 +6,12 @@
 #include "card.h"
 
 #include <deque>
+#include <initializer_list>
 
 std::vector<gl_call> gl_calls;
 GLint gl_fake_max_texture_size = 8192;
 int gl_fake_swaps;
+bool gl_recording = true;
 
 static std::deque<GLenum> pending_errors;
 static GLint unpack_alignment = 4;
@@ -39,9 +41,11 @@ std::vector<const gl_call *> gl_calls_named(const std::string &name)
     return found;
 }
 
-static void record(const char *name, std::vector<double> args = {})
+static void record(const char *name, std::initializer_list<double> args = {})
 {
-    gl_calls.push_back(gl_call{name, std::move(args)});
+    if (!gl_recording)
+        return;
+    gl_calls.push_back(gl_call{name, std::vector<double>(args)});
 }
 
 static int components(GLenum format)

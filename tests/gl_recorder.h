@@ -14,6 +14,7 @@ struct gl_call {
 extern std::vector<gl_call> gl_calls;
 extern GLint gl_fake_max_texture_size;
 extern int gl_fake_swaps;
+extern bool gl_recording;  // false: the fakes run but keep no calls
 
 void gl_recorder_reset();
 void gl_fake_queue_error(GLenum code);  // returned by the next glGetError

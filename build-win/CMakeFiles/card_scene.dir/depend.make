@@ -1,2 +1,0 @@
-# Empty dependencies file for card_scene.
-# This may be replaced when dependencies are built.

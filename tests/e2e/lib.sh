@@ -28,11 +28,13 @@ start_display() {
     export DISPLAY=":$(head -n 1 "$work/display")"
 }
 
-# find_window TITLE [SECONDS]: the id of the first window with that title.
+# find_window TITLE [SECONDS]: the id of the first shown window with that
+# title (a window can carry its title before it is mapped, and focusing it
+# then fails).
 find_window() {
     local found
     for _ in $(seq $((${2:-10} * 10))); do
-        found=$(xdotool search --name "^$1\$" 2>/dev/null | head -n 1 || true)
+        found=$(xdotool search --onlyvisible --name "^$1\$" 2>/dev/null | head -n 1 || true)
         [ -n "$found" ] && { echo "$found"; return 0; }
         sleep 0.1
     done

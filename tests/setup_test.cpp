@@ -202,6 +202,29 @@ TEST(Setup, BadImageIsSkippedWithOneLine)
     }
 }
 
+// Inputs the fuzzers once stopped on, replayed on every run: the first
+// byte chooses the picture (odd: the atlas), the rest is its file. Each
+// loads or is refused with one line; the sanitized build checks the rest.
+TEST(Setup, InputsTheFuzzersFoundStayHandled)
+{
+    fs::path found = fs::path(CARD_SOURCE_DIR) / "tests" / "fuzz" / "regressions";
+    ASSERT_TRUE(fs::is_directory(found));
+    for (const fs::directory_entry &entry : fs::directory_iterator(found)) {
+        SCOPED_TRACE(entry.path().filename().string());
+        std::ifstream in(entry.path(), std::ios::binary);
+        std::string bytes((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+        ASSERT_FALSE(bytes.empty());
+        scratch_dir dir;
+        write_card_files("AB");
+        write_bytes_checked(bytes[0] & 1 ? CARD_FONT_PATH : CARD_BACKGROUND_PATH, bytes.substr(1));
+        app_state app = {};
+        setup_result result = run_setup(&app);
+        EXPECT_LE(count_lines(result.err), 1) << result.err;
+        EXPECT_EQ(app.name_size, 2);
+        release(&app);
+    }
+}
+
 TEST(Setup, ImageLargerThanTheRendererTakesIsRefused)
 {
     scratch_dir dir;

@@ -48,7 +48,7 @@ run_fuzzer() {
     mkdir -p "$corpus" "$crashes"
     local status=0
     "$card_build_fuzz/tests/fuzz/$1" -max_total_time="$3" -close_fd_mask=3 -print_final_stats=1 \
-        -artifact_prefix="$crashes/$1-" "$corpus" "$card_root/tests/fuzz/corpus/$2" \
+        -artifact_prefix="$crashes/$1-" "$corpus" "$card_root/tests/fuzz/corpus/$2" "$card_root/tests/fuzz/regressions" \
         >"$card_build_fuzz/$1.log" 2>&1 || status=$?
     grep -E '^(Done|==[0-9]+==|SUMMARY|artifact_prefix|Test unit written)' "$card_build_fuzz/$1.log" || true
     [ "$status" -eq 0 ] || tail -n 40 "$card_build_fuzz/$1.log"

@@ -116,9 +116,10 @@ static void bare_frame(benchmark::State &state)
     if (!open_card(state, &app))  // the same textures and GL state
         return;
     std::vector<bare_vertex> text = bare_text_vertices((int)state.range(2));
-    float pulse = 0;
+    float phase = 0;
     for (auto _ : state) {
-        pulse = 0.5f * sinf(pulse + 0.01f);
+        phase += 0.01f;
+        float pulse = 0.5f * sinf(phase);
         glClearColor(0.5f - pulse, pulse, 0, 0);
         glClear(GL_COLOR_BUFFER_BIT | GL_DEPTH_BUFFER_BIT);
         glBindTexture(GL_TEXTURE_2D, app.background_texture);

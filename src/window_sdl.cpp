@@ -215,8 +215,8 @@ static void idle_frame(app_state *app)
     SDL_Delay(CARD_IDLE_PAUSE_MS);
 }
 
-// Releases in the order the card acquired: context, window (with the music
-// that belongs to it), palette, then SDL itself.
+// Lets go of everything in a fixed order: context, music device, window,
+// palette, then SDL itself.
 static void teardown(app_state *app)
 {
     SDL_GL_MakeCurrent(app->hwnd, nullptr);

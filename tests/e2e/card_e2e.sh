@@ -61,7 +61,7 @@ case_resize_stretches() {
     sleep 0.5
     xdotool getwindowgeometry "$window" | grep -q "Geometry: 800x600" || fail "window was not resized"
     client_width=800 client_height=600
-    screenshot resized
+    wait_drawn resized
     expect_white resized $GREETING_H
     expect_white resized $NAME_A
     expect_pulse resized $SKY
@@ -110,7 +110,7 @@ run_bad_input() {
     "bad_$1"
     launch; wait_window
     sleep 1  # past the first idle frame, where the tune is loaded
-    screenshot shot
+    wait_drawn shot
     expect_white shot $GREETING_H
     press_escape; expect_exit 0 3
     if [ -z "$expected" ]; then

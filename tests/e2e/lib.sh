@@ -101,10 +101,23 @@ GREETING_H="-0.85 0.85" NAME_A="-0.85 -0.25" NAME_B="-0.74 -0.25"
 SKY="0.97 0.97" GROUND="0.97 -0.96"
 SKY_BLUE="10 20 80"
 
+# wait_drawn SHOT: takes screenshots until the greeting shows, since the
+# first frames can take seconds on a loaded machine; at most 20 s.
+wait_drawn() {
+    local r g b
+    for _ in $(seq 40); do
+        screenshot "$1"
+        read -r r g b <<<"$(pixel "$1" $(at $GREETING_H))"
+        [ "$r" -ge 245 ] && [ "$g" -ge 245 ] && [ "$b" -ge 245 ] && return 0
+        sleep 0.5
+    done
+    fail "the card drew nothing within 20 s"
+}
+
 # What a person should see: the greeting and the name in white, the pulse
 # colour through the sky, the picture's ground; and the pulse moving on.
 check_card_shows() {
-    screenshot first
+    wait_drawn first
     expect_white first $GREETING_H
     expect_white first $NAME_A
     expect_pulse first $SKY

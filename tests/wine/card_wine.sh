@@ -86,7 +86,7 @@ case_missing_tune() {
     xdotool windowfocus --sync "$box" key Return
     sleep 1
     find_client_area
-    screenshot shot
+    wait_drawn shot
     expect_white shot $GREETING_H
     press Escape; expect_exit 0 5
 }

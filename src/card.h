@@ -75,6 +75,10 @@ void glCheckError(const char *where);
 #define CARD_STRINGIFY(x) CARD_STRINGIFY2(x)
 #define GL_CHECK() glCheckError(__FILE__ ":" CARD_STRINGIFY(__LINE__))
 
+// Opens one of the card's input files (util.cpp). Anything that is not a
+// regular file is refused unopened; on failure, problem says why.
+FILE *card_open_input(const char *path, const char *mode, const char **problem);
+
 // Defined by each window layer.
 void window_setup(app_state *app);
 void window_loop(app_state *app);

@@ -6,7 +6,6 @@
 #include <cerrno>
 #include <cstdlib>
 #include <cstring>
-#include <filesystem>
 #include <stb_image.h>
 
 const char consumer_prefix[40] = {
@@ -129,20 +128,32 @@ struct decoded_image {
     int width, height, channels;
 };
 
+// stb names an unknown chunk by its four type bytes: nothing where the file
+// is cut short, and any bytes at all where it is corrupt.
+static const char *decoder_reason()
+{
+    const char *reason = stbi_failure_reason();
+    bool readable = reason && *reason;
+    for (const char *c = reason; readable && *c; c++)
+        readable = *c >= ' ' && *c <= '~';
+    return readable ? reason : "corrupt or cut short";
+}
+
 static decoded_image load_image(const char *path)
 {
     decoded_image image = {};
     // Opened here rather than by stbi_load so that a missing file is
     // reported with the system's reason, not the decoder's.
-    FILE *file = fopen(path, "rb");
+    const char *problem = nullptr;
+    FILE *file = card_open_input(path, "rb", &problem);
     if (!file) {
-        fprintf(stderr, "%s: cannot load image: %s\n", path, strerror(errno));
+        fprintf(stderr, "%s: cannot load image: %s\n", path, problem);
         return image;
     }
     image.pixels = stbi_load_from_file(file, &image.width, &image.height, &image.channels, 0);
     fclose(file);
     if (!image.pixels)
-        fprintf(stderr, "%s: cannot load image: %s\n", path, stbi_failure_reason());
+        fprintf(stderr, "%s: cannot load image: %s\n", path, decoder_reason());
     return image;
 }
 
@@ -202,9 +213,6 @@ static void set_fixed_state()
 // Reads the whole file into name_text; returns why it could not, or null.
 static const char *read_name_text(app_state *app, FILE *file)
 {
-    std::error_code ignored;
-    if (!std::filesystem::is_regular_file(CARD_NAME_PATH, ignored))
-        return "not a regular file";
     if (fseek(file, 0, SEEK_END) != 0)
         return strerror(errno);
     long size = ftell(file);
@@ -237,8 +245,8 @@ static const char *read_name_text(app_state *app, FILE *file)
 static void read_name(app_state *app)
 {
     // Read only: the card never writes the name, and a read-only file is fine.
-    FILE *file = fopen(CARD_NAME_PATH, "r");
-    const char *problem = file ? nullptr : strerror(errno);
+    const char *problem = nullptr;
+    FILE *file = card_open_input(CARD_NAME_PATH, "r", &problem);
     if (file) {
         app->name_file = file;
         problem = read_name_text(app, file);

@@ -4,7 +4,6 @@
 #include "card.h"
 #include "window.h"
 
-#include <cerrno>
 #include <cmath>
 #include <cstdlib>
 #include <cstring>
@@ -176,9 +175,10 @@ static void report_music(const char *reason)
 // then plays once on SDL's audio thread. Any failure leaves the card silent.
 static SDL_AudioDeviceID start_music()
 {
-    FILE *file = fopen(CARD_MUSIC_PATH, "rb");
+    const char *problem = nullptr;
+    FILE *file = card_open_input(CARD_MUSIC_PATH, "rb", &problem);
     if (!file) {
-        report_music(strerror(errno));
+        report_music(problem);
         return 0;
     }
     SDL_AudioSpec format;

@@ -1,10 +1,14 @@
 # Shared by tools/run-card and tools/run-tests: installs the Debian packages
-# the project needs when any is missing, and configures and builds.
+# that are missing, and configures and builds.
 
-# What the card, its tests and its tools need from Debian.
-CARD_PACKAGES="cmake g++ make pkg-config libstb-dev libgl-dev libsdl2-dev libx11-dev fonts-dejavu-core \
-libosmesa6-dev libgtest-dev xvfb xauth xdotool x11-utils imagemagick g++-mingw-w64-x86-64-posix wine wine64 \
-clang libclang-rt-14-dev libbenchmark-dev"
+# What building and running the card needs; the virtual display's tools,
+# for machines without a display; and what the tests add (the offscreen
+# renderer, test and benchmark libraries, the Windows cross-compiler and
+# Wine, clang for the fuzzer, the asset generator's font).
+CARD_PACKAGES="cmake g++ make pkg-config libstb-dev libgl-dev libsdl2-dev"
+DISPLAY_PACKAGES="xvfb xauth xdotool x11-utils imagemagick"
+TEST_PACKAGES="$CARD_PACKAGES $DISPLAY_PACKAGES libx11-dev fonts-dejavu-core libosmesa6-dev libgtest-dev \
+libbenchmark-dev g++-mingw-w64-x86-64-posix wine wine64 clang libclang-rt-14-dev"
 
 card_root=$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)
 card_build="$card_root/build"
@@ -25,32 +29,25 @@ install_missing() {
     DEBIAN_FRONTEND=noninteractive $sudo apt-get install -y -qq "${missing[@]}" >/dev/null
 }
 
-build_card() {
-    cmake -S "$card_root" -B "$card_build" -DCMAKE_BUILD_TYPE=RelWithDebInfo >/dev/null
-    cmake --build "$card_build" -j "$(nproc)"
+# build_in FOLDER CMAKE-OPTIONS... [-- BUILD-OPTIONS...]
+build_in() {
+    local folder=$1 configure=()
+    shift
+    while [ $# -gt 0 ] && [ "$1" != "--" ]; do configure+=("$1"); shift; done
+    [ $# -eq 0 ] || shift
+    cmake -S "$card_root" -B "$folder" -DCMAKE_BUILD_TYPE=RelWithDebInfo "${configure[@]}" >/dev/null
+    cmake --build "$folder" -j "$(nproc)" "$@"
 }
 
-build_card_sanitized() {
-    cmake -S "$card_root" -B "$card_build_sanitized" -DCMAKE_BUILD_TYPE=RelWithDebInfo -DCARD_SANITIZE=ON >/dev/null
-    cmake --build "$card_build_sanitized" -j "$(nproc)"
-}
-
-build_card_fuzzers() {
-    CC=clang CXX=clang++ cmake -S "$card_root" -B "$card_build_fuzz" -DCMAKE_BUILD_TYPE=RelWithDebInfo \
-        -DCARD_FUZZ=ON >/dev/null
-    cmake --build "$card_build_fuzz" -j "$(nproc)" --target fuzz_name fuzz_png
-}
-
-# run_fuzzer TARGET SEEDS SECONDS: fuzzes from the committed seeds; a crash
-# leaves its input under build-fuzz/crashes/ and fails the run.
+# run_fuzzer SECONDS: fuzzes from the committed seeds and what earlier runs
+# found; a crash leaves its input under build-fuzz/crashes/ and fails.
 run_fuzzer() {
-    local corpus="$card_build_fuzz/corpus/$1" crashes="$card_build_fuzz/crashes"
+    local corpus="$card_build_fuzz/corpus" crashes="$card_build_fuzz/crashes" status=0
     mkdir -p "$corpus" "$crashes"
-    local status=0
-    "$card_build_fuzz/tests/fuzz/$1" -max_total_time="$3" -close_fd_mask=3 -print_final_stats=1 \
-        -artifact_prefix="$crashes/$1-" "$corpus" "$card_root/tests/fuzz/corpus/$2" "$card_root/tests/fuzz/regressions" \
-        >"$card_build_fuzz/$1.log" 2>&1 || status=$?
-    grep -E '^(Done|==[0-9]+==|SUMMARY|artifact_prefix|Test unit written)' "$card_build_fuzz/$1.log" || true
-    [ "$status" -eq 0 ] || tail -n 40 "$card_build_fuzz/$1.log"
+    "$card_build_fuzz/tests/fuzz/fuzz_card" -max_total_time="$1" -close_fd_mask=3 -print_final_stats=1 \
+        -artifact_prefix="$crashes/" "$corpus" "$card_root/tests/fuzz/corpus" "$card_root/tests/fuzz/regressions" \
+        >"$card_build_fuzz/fuzz.log" 2>&1 || status=$?
+    grep -E '^(Done|==[0-9]+==|SUMMARY|artifact_prefix|Test unit written)' "$card_build_fuzz/fuzz.log" || true
+    [ "$status" -eq 0 ] || tail -n 40 "$card_build_fuzz/fuzz.log"
     return "$status"
 }

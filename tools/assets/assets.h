@@ -22,6 +22,12 @@ rgba_image make_winter_scene();
 const int CAROL_RATE = 22050;
 std::vector<int16_t> make_carol();
 
+// What the card relies on in each asset (check_assets.cpp); false after
+// saying what is wrong.
+bool check_atlas(const rgba_image &atlas);
+bool check_scene(const rgba_image &scene);
+bool check_carol(const std::vector<int16_t> &samples);
+
 // A small deterministic random source (xorshift), the same on every build.
 struct random_source {
     uint64_t state;

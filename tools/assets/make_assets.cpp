@@ -1,5 +1,6 @@
 // Writes the card's three asset files: make_assets FONT.ttf OUTPUT_DIR.
-// The same inputs give the same bytes on every run.
+// The same inputs give the same bytes on every run, and nothing is written
+// unless every asset keeps what the card relies on.
 #include "assets.h"
 
 #define STB_IMAGE_WRITE_IMPLEMENTATION
@@ -73,20 +74,16 @@ int main(int argc, char **argv)
         return 1;
     }
     std::string dir = argv[2];
-    const std::string atlas_path = dir + "/font.png";
-    const std::string scene_path = dir + "/tormbriskchristmas.png";
-    const std::string carol_path = dir + "/ha_xmas.wav";
-    if (!write_image(atlas_path, make_font_atlas(font))) {
-        fprintf(stderr, "%s: cannot write\n", atlas_path.c_str());
+    rgba_image atlas = make_font_atlas(font), scene = make_winter_scene();
+    std::vector<int16_t> carol = make_carol();
+    if (!check_atlas(atlas) || !check_scene(scene) || !check_carol(carol))
         return 1;
-    }
-    if (!write_image(scene_path, make_winter_scene())) {
-        fprintf(stderr, "%s: cannot write\n", scene_path.c_str());
-        return 1;
-    }
-    if (!write_wav(carol_path, make_carol())) {
-        fprintf(stderr, "%s: cannot write\n", carol_path.c_str());
-        return 1;
-    }
+    const std::string paths[3] = {dir + "/font.png", dir + "/tormbriskchristmas.png", dir + "/ha_xmas.wav"};
+    bool written[3] = {write_image(paths[0], atlas), write_image(paths[1], scene), write_wav(paths[2], carol)};
+    for (int i = 0; i < 3; i++)
+        if (!written[i]) {
+            fprintf(stderr, "%s: cannot write\n", paths[i].c_str());
+            return 1;
+        }
     return 0;
 }

@@ -1,0 +1,294 @@
+// The card's scene against the recording GL fakes: text layout, the exact
+// vertices of glyphs and shadows, atlas cells, GL error lines, the palette
+// ramp, and scene setup with good, odd and bad input files.
+#include "card.h"
+#include "gl_fake.h"
+#include "support.h"
+#include "window.h"
+
+#include <cmath>
+#include <cstring>
+#include <filesystem>
+#include <gtest/gtest.h>
+#include <stb_image.h>
+#include <sys/stat.h>
+
+namespace fs = std::filesystem;
+using namespace testing::internal;  // CaptureStderr and friends
+
+namespace {
+
+struct drawn_glyph {
+    int code;  // the cell it samples: row * 16 + column, from -128 to 127
+    float left, bottom, top;
+    std::vector<float> shadow_z, shadow_dx;  // of each shadow quad, in order
+};
+
+// Each glyph is 400 shadow quads (a colour, then four corners of texture
+// coordinate and vertex), then a white colour and its own four corners.
+std::vector<drawn_glyph> draw(double y, const std::string &text)
+{
+    gl_fake_reset();
+    gl_draw_str(y, text.data(), text.size());
+    std::vector<drawn_glyph> glyphs(1);
+    for (size_t i = 0; i + 9 <= gl_calls.size(); i += 9) {
+        const std::vector<double> &colour = gl_calls[i].args, &st = gl_calls[i + 1].args, &v0 = gl_calls[i + 2].args,
+                                  &st2 = gl_calls[i + 5].args, &v2 = gl_calls[i + 6].args;
+        drawn_glyph &g = glyphs.back();
+        if (colour == std::vector<double>{0, 0, 0, 0.1f}) {
+            g.shadow_z.push_back((float)v0[2]), g.shadow_dx.push_back((float)v0[0]);
+            continue;
+        }
+        EXPECT_EQ(colour, (std::vector<double>{1, 1, 1, 1}));
+        g.left = (float)v0[0], g.top = (float)v0[1], g.bottom = (float)v2[1];
+        g.code = (int)lround(st[1] * 16) * 16 + (int)lround(st[0] * 16);
+        EXPECT_TRUE(g.code >= -128 && g.code < 128 && st2[0] == (float)(st[0] + 0.0625f) && st2[1] == (float)(st[1] + 0.0625f));
+        for (float &dx : g.shadow_dx)
+            dx -= g.left;
+        glyphs.emplace_back();
+    }
+    glyphs.pop_back();
+    EXPECT_EQ(gl_calls.size(), glyphs.size() * 401 * 9);
+    return glyphs;
+}
+
+const struct {
+    double y;
+    std::string text;
+    std::vector<std::pair<double, std::string>> lines;  // baseline and text
+} layout_cases[] = {
+    {0.75, std::string(consumer_prefix, 40), {{0.75, "HAPPY HOLIDAYS"}, {0.53, "AND A HAPPY"}, {0.31, "NEW YEAR FROM"}}},
+    // Forced breaks drop the Q and the 5.
+    {0.75, "ABCDEFGHIJKLMNOPQRSTUVWXYZ0123456789", {{0.75, "ABCDEFGHIJKLMNOP"}, {0.53, "RSTUVWXYZ01234"}, {0.31, "6789"}}},
+    {0.0, "ABCDEFGHIJKLMNOPQabcdefghijklmnX", {{0.0, "ABCDEFGHIJKLMNOP"}, {-0.22, "abcdefghijklmn"}}},
+    {0.0, "ABCDEFGHIJKLMNOPQ R", {{0.0, "ABCDEFGHIJKLMNOP"}, {-0.22, " R"}}},  // a space after a break is drawn
+    {0.0, std::string(20, ' '), {{0.0, std::string(11, ' ')}, {-0.22, std::string(8, ' ')}}},
+    {0.0, "ABCDEFGHIJ KL", {{0.0, "ABCDEFGHIJ KL"}}},
+    {0.0, "ABCDEFGHIJK L", {{0.0, "ABCDEFGHIJK"}, {-0.22, "L"}}},
+    {0.0, "ABCDEFGHIJKLMNOPQabcdefghi j", {{0.0, "ABCDEFGHIJKLMNOP"}, {-0.22, "abcdefghi"}, {-0.44, "j"}}},
+    {0.5, "A\nB\r", {{0.5, "A\nB\r"}}},  // control bytes are drawn
+    // Bytes from 0x80 count as negative: cells that the atlas's repeat wrap folds back.
+    {0.5, "~\x7F\x80\xC1\xFF", {{0.5, "~\x7F\x80\xC1\xFF"}}},
+    {-0.35, std::string(100, 'X'),  // and lines go on below the viewport
+     {{-0.35, std::string(16, 'X')}, {-0.57, std::string(14, 'X')}, {-0.79, std::string(14, 'X')}, {-1.01, std::string(14, 'X')},
+      {-1.23, std::string(14, 'X')}, {-1.45, std::string(14, 'X')}, {-1.67, std::string(8, 'X')}}},
+};
+
+TEST(Text, LaysOutLinesByTheWrappingRules)
+{
+    for (const auto &c : layout_cases) {
+        SCOPED_TRACE(c.text);
+        std::vector<std::pair<double, std::string>> lines;
+        for (const drawn_glyph &g : draw(c.y, c.text)) {
+            if (lines.empty() || lines.back().first != g.bottom)
+                lines.emplace_back(g.bottom, "");
+            lines.back().second += (char)g.code;
+        }
+        ASSERT_EQ(lines.size(), c.lines.size());
+        for (size_t i = 0; i < lines.size(); i++) {
+            EXPECT_NEAR(lines[i].first, c.lines[i].first, 1e-6) << "line " << i;
+            EXPECT_EQ(lines[i].second, c.lines[i].second) << "line " << i;
+        }
+    }
+}
+
+// Positions are worked out in double and rounded once to single precision
+// (sums kept in single precision give other values); corners run clockwise
+// from the top left; the shadow is 20 x 20 copies whose depth is their
+// horizontal offset, under the glyph at depth 1. The expected values were
+// worked out independently of the card's code.
+TEST(Text, VerticesAreExact)
+{
+    const float lefts[16] = {
+        -0x1.ccccccp-1f, -0x1.947ae2p-1f, -0x1.5c28f6p-1f, -0x1.23d70ap-1f, -0x1.d70a3ep-2f, -0x1.666666p-2f,
+        -0x1.eb851ep-3f, -0x1.0a3d7p-3f,  -0x1.47ae14p-6f, 0x1.70a3d8p-4f,  0x1.99999ap-3f,  0x1.3d70a4p-2f,
+        0x1.ae147ap-2f,  0x1.0f5c28p-1f,  0x1.47ae14p-1f,  0x1.8p-1f};
+    const float bottoms[4] = {0x1.8p-1f, 0x1.0f5c28p-1f, 0x1.3d70a4p-2f, 0x1.70a3d8p-4f};
+    const float tops[4] = {0x1.e66666p-1f, 0x1.75c29p-1f, 0x1.051eb8p-1f, 0x1.28f5c2p-2f};
+    std::vector<drawn_glyph> glyphs = draw(0.75, std::string(16 + 15 * 3, 'W'));
+    ASSERT_EQ(glyphs.size(), 16u + 14 * 3);
+    for (int i = 0; i < 16; i++)
+        EXPECT_EQ(glyphs[i].left, lefts[i]) << "glyph " << i;
+    for (int line = 0; line < 4; line++) {
+        const drawn_glyph &first = glyphs[line == 0 ? 0 : 16 + 14 * (line - 1)];
+        EXPECT_EQ(std::vector<float>({first.left, first.bottom, first.top}),
+                  std::vector<float>({lefts[0], bottoms[line], tops[line]})) << "line " << line;
+    }
+
+    const float offsets[20] = {
+        -0x1.47ae14p-7f, -0x1.26e978p-7f, -0x1.0624dep-7f, -0x1.cac084p-8f, -0x1.89374cp-8f, -0x1.47ae14p-8f,
+        -0x1.0624dep-8f, -0x1.89374cp-9f, -0x1.0624dep-9f, -0x1.0624dep-10f, 0x0p+0f,        0x1.0624dep-10f,
+        0x1.0624dep-9f,  0x1.89374cp-9f,  0x1.0624dep-8f,  0x1.47ae14p-8f,  0x1.89374cp-8f,  0x1.cac084p-8f,
+        0x1.0624dep-7f,  0x1.26e978p-7f};
+    glyphs = draw(0.75, "A");  // column 1, row 4 of the atlas
+    ASSERT_EQ(glyphs.size(), 1u);
+    ASSERT_EQ(glyphs[0].shadow_z.size(), 400u);
+    for (int q = 0; q < 400; q++) {
+        EXPECT_EQ(glyphs[0].shadow_z[q], offsets[q / 20]) << "quad " << q;
+        EXPECT_NEAR(glyphs[0].shadow_dx[q], offsets[q / 20], 1e-6) << "quad " << q;
+    }
+    // The first shadow corner, (-0.9 - 0.01, 0.95 - 0.01) at depth -0.01, and
+    // the glyph's corners: texture coordinate, then vertex.
+    EXPECT_EQ(gl_calls[2].args, (std::vector<double>{-0x1.d1eb86p-1f, 0x1.e147aep-1f, -0x1.47ae14p-7f}));
+    const std::vector<double> corners[8] = {{0.0625, 0.25},   {-0.9f, 0.95f, 1}, {0.125, 0.25},    {-0.8f, 0.95f, 1},
+                                            {0.125, 0.3125}, {-0.8f, 0.75f, 1}, {0.0625, 0.3125}, {-0.9f, 0.75f, 1}};
+    for (int i = 0; i < 8; i++)
+        EXPECT_EQ(gl_calls[400 * 9 + 1 + i].args, corners[i]) << "call " << i << " of the glyph's corners";
+}
+
+// Each call reports one pending error; codes without a name get none.
+TEST(CheckError, PrintsOnePendingErrorWithItsName)
+{
+    const std::pair<std::vector<GLenum>, const char *> cases[] = {
+        {{}, ""},
+        {{0x500}, "GL_INVALID_ENUM"},     {{0x501, 0x505}, "GL_INVALID_VALUE"}, {{0x502}, "GL_INVALID_OPERATION"},
+        {{0x503}, "GL_STACK_OVERFLOW"},   {{0x504}, "GL_STACK_UNDERFLOW"},    {{0x505}, "GL_OUT_OF_MEMORY"},
+        {{0x506}, ""},                    {{0x4FF}, ""}};
+    for (const auto &[pending, name] : cases) {
+        gl_fake_reset();
+        for (GLenum code : pending)
+            gl_fake_queue_error(code);
+        CaptureStderr();
+        glCheckError("gl.cpp:7");
+        EXPECT_EQ(GetCapturedStderr(), pending.empty() ? "" : std::string("error at gl.cpp:7: ") + name + "\n");
+    }
+    // The label names the project-relative source file and the line.
+    gl_fake_queue_error(0x502);
+    CaptureStderr();
+    int line = __LINE__ + 1;
+    GL_CHECK();
+    EXPECT_EQ(GetCapturedStderr(), "error at tests/scene_test.cpp:" + std::to_string(line) + ": GL_INVALID_OPERATION\n");
+}
+
+TEST(Palette, RampScalesEachChannelsBitsToFullRange)
+{
+    const channel_layout R3 = {3, 0}, G3 = {3, 3}, B2 = {2, 6}, NONE = {0, 0};
+    const struct {
+        unsigned index;
+        channel_layout red, green, blue;
+        std::vector<int> expected;
+    } cases[] = {{0, R3, G3, B2, {0, 0, 0}},          {255, R3, G3, B2, {255, 255, 255}}, {9, R3, G3, B2, {36, 36, 0}},
+                 {0xC0, R3, G3, B2, {0, 0, 255}},     {4, R3, G3, B2, {145, 0, 0}},       {255, R3, G3, NONE, {255, 255, 0}},
+                 {200, NONE, NONE, NONE, {0, 0, 0}}, {5, {1, 0}, {1, 1}, {1, 2}, {255, 0, 255}}};
+    for (const auto &c : cases) {
+        palette_colour got = palette_ramp_entry(c.index, c.red, c.green, c.blue);
+        EXPECT_EQ(std::vector<int>({got.red, got.green, got.blue}), c.expected) << "index " << c.index;
+    }
+}
+
+// Scene setup in the current folder; uploads are recorded as internal
+// format, width, height, client format and bytes read.
+struct setup_run {
+    app_state app = {};
+    std::string out, err;
+    setup_run()
+    {
+        CaptureStdout(), CaptureStderr();
+        gl_setup(&app);
+        out = GetCapturedStdout(), err = GetCapturedStderr();
+    }
+    ~setup_run()
+    {
+        stbi_image_free(app.background_pixels);
+        stbi_image_free(app.font_pixels);
+        free(app.name_text);
+    }
+};
+
+void patch(const char *path, size_t at, const std::string &bytes)
+{
+    write_bytes(path, read_bytes(path).replace(at, bytes.size(), bytes));
+}
+
+std::string high_bytes()
+{
+    std::string bytes;
+    for (int b = 0x80; b <= 0xFF; b++)
+        bytes += (char)b;
+    return bytes;
+}
+
+using upload = std::vector<double>;  // width, height, client format, bytes read
+const upload BACKGROUND = {64, 48, GL_RGBA, 64 * 48 * 4}, ATLAS = {512, 512, GL_RGBA, 512 * 512 * 4};
+
+// Every file the card reads, as a user might leave it: odd pictures each
+// uploaded in their own format, reading exactly their pixels (odd widths
+// make rows that are no multiple of four bytes); bad ones refused with one
+// line while the rest loads. A picture row (path null) runs for each
+// picture, with PATH in its message standing for it, and the loaded line
+// naming it when it is the background.
+const struct {
+    const char *label, *path;
+    void (*spoil)(const char *path);
+    std::string message, name;
+    upload uploaded;  // the spoiled picture's upload, if any
+    std::string loaded = "";
+} input_cases[] = {
+    {"RGB", nullptr, [](const char *p) { write_png(p, make_image(13, 7, 3, 9)); }, "", "AB", {13, 7, GL_RGB, 13 * 7 * 3}},
+    {"grey and alpha", nullptr, [](const char *p) { write_png(p, make_image(15, 5, 2, 9)); }, "", "AB", {15, 5, GL_LUMINANCE_ALPHA, 15 * 5 * 2}},
+    {"grey", nullptr, [](const char *p) { write_png(p, make_image(5, 3, 1, 9)); }, "", "AB", {5, 3, GL_LUMINANCE, 5 * 3}},
+    {"missing", nullptr, [](const char *p) { fs::remove(p); }, "PATH: cannot load image: No such file or directory\n", "AB", {}},
+    {"a directory", nullptr, [](const char *p) { fs::remove(p), fs::create_directory(p); }, "PATH: cannot load image: not a regular file\n", "AB", {}},
+    {"a pipe", nullptr, [](const char *p) { fs::remove(p), mkfifo(p, 0600); }, "PATH: cannot load image: not a regular file\n", "AB", {}},
+    {"empty", nullptr, [](const char *p) { write_bytes(p, ""); }, "PATH: cannot load image: unknown image type\n", "AB", {}},
+    {"not a PNG", nullptr, [](const char *p) { write_bytes(p, "GIF89a"); }, "PATH: cannot load image: unknown image type\n", "AB", {}},
+    {"cut short", nullptr, [](const char *p) { write_bytes(p, read_bytes(p).substr(0, 100)); }, "PATH: cannot load image: corrupt or cut short\n", "AB", {}},
+    {"7 bits a channel", nullptr, [](const char *p) { patch(p, 24, "\x07"); }, "PATH: cannot load image: 1/2/4/8/16-bit only\n", "AB", {}},
+    {"zero width", nullptr, [](const char *p) { patch(p, 16, std::string(4, '\0')); }, "PATH: cannot load image: 0-pixel image\n", "AB", {}},
+    {"huge", nullptr, [](const char *p) { patch(p, 16, std::string("\0\1\x86\xa0\0\1\x86\xa0", 8)); }, "PATH: cannot load image: too large\n", "AB", {}},
+    {"an empty data chunk, as the fuzzer found", nullptr,
+     [](const char *p) { write_bytes(p, read_bytes(CARD_SOURCE_DIR "/tests/fuzz/regressions/png_empty_data_chunk").substr(1)); },
+     "PATH: cannot load image: corrupt or cut short\n", "AB", {}},
+    {"wider than the renderer takes", nullptr, [](const char *p) { write_png(p, make_image(513, 1, 4, 0)), gl_fake_max_texture_size = 512; },
+     "PATH: cannot use image: 513x1 exceeds the renderer's 512-texel limit\n", "AB", {}, "loaded 513x1x4 image\n"},
+    {"with a line end", "name", [](const char *p) { write_bytes(p, "Noelle\n"); }, "", "Noelle\n", {}},
+    {"empty", "name", [](const char *p) { write_bytes(p, ""); }, "", "", {}},
+    {"bytes 0x80-0xFF", "name", [](const char *p) { write_bytes(p, high_bytes()); }, "", high_bytes(), {}},
+    {"CR LF line ends", "name", [](const char *p) { write_bytes(p, "A\r\nB\r\n"); }, "", "A\r\nB\r\n", {}},
+    {"256 bytes", "name", [](const char *p) { write_bytes(p, std::string(256, 'x')); }, "", std::string(256, 'x'), {}},
+    {"257 bytes", "name", [](const char *p) { write_bytes(p, std::string(257, 'x')); },
+     "name: 257 bytes is more than the card can show; it draws the first 256\n", std::string(256, 'x'), {}},
+    {"over 2 GiB (sparse: no disk used)", "name", [](const char *p) { fs::resize_file(p, (uintmax_t)3 << 30); },
+     "name: 3221225472 bytes is more than the card can show; it draws the first 256\n", "AB" + std::string(254, '\0'), {}},
+    {"missing", "name", [](const char *p) { fs::remove(p); }, "name: cannot read the sender's name: No such file or directory\n", "", {}},
+    {"a dangling link", "name", [](const char *p) { fs::remove(p), fs::create_symlink("nowhere", p); },
+     "name: cannot read the sender's name: No such file or directory\n", "", {}},
+    {"a directory", "name", [](const char *p) { fs::remove(p), fs::create_directory(p); }, "name: cannot read the sender's name: not a regular file\n", "", {}},
+    {"a pipe", "name", [](const char *p) { fs::remove(p), mkfifo(p, 0600); }, "name: cannot read the sender's name: not a regular file\n", "", {}},
+};
+
+TEST(Setup, EachInputIsUploadedOrRefusedWithOneLine)
+{
+    for (const auto &c : input_cases) {
+        for (std::string path : {CARD_BACKGROUND_PATH, CARD_FONT_PATH, CARD_NAME_PATH}) {
+            if (c.path ? path != c.path : path == CARD_NAME_PATH)
+                continue;
+            SCOPED_TRACE(path + ": " + c.label);
+            enter_fresh_folder("inputs");
+            write_card_files("AB");
+            gl_fake_reset();
+            c.spoil(path.c_str());
+            setup_run run;
+            std::string message = c.message;
+            EXPECT_EQ(run.err, message.find("PATH") == 0 ? message.replace(0, 4, path) : message);
+            EXPECT_EQ(std::string(run.app.name_text ? run.app.name_text : "", run.app.name_size), c.name);
+            upload background = !c.path && path == CARD_BACKGROUND_PATH ? c.uploaded : BACKGROUND;
+            upload atlas = !c.path && path == CARD_FONT_PATH ? c.uploaded : ATLAS;
+            std::vector<upload> expected, made;
+            for (const upload &u : {background, atlas})
+                if (!u.empty())
+                    expected.push_back(u);
+            for (const gl_call &call : gl_calls)
+                if (call.name == "glTexImage2D" && call.args[0] == GL_RGBA)  // internal format
+                    made.emplace_back(call.args.begin() + 1, call.args.end());
+            EXPECT_EQ(made, expected);
+            EXPECT_EQ(std::vector<bool>({run.app.background_texture != 0, run.app.font_texture != 0}),
+                      std::vector<bool>({!background.empty(), !atlas.empty()}));
+            const upload &b = background;
+            EXPECT_EQ(run.out, b.empty() ? c.loaded : "loaded " + std::to_string((int)b[0]) + "x" + std::to_string((int)b[1]) + "x" +
+                                                          std::to_string((int)(b[3] / b[0] / b[1])) + " image\n");
+        }
+    }
+}
+
+}  // namespace

@@ -3,7 +3,7 @@
 // lengths, and the same GL work issued by a bare loop with nothing of the
 // card around it, so the card's own overhead shows as a ratio.
 #include "card.h"
-#include "offscreen.h"
+#include "support.h"
 
 #include <benchmark/benchmark.h>
 #include <cmath>

@@ -1,7 +1,8 @@
+// Link-time fakes for the GL 1.1 entry points the card's scene calls.
 // glTexImage2D reads every byte a real upload would read under the current
 // unpack alignment and records how many: an upload past its buffer shows in
 // that count, and under AddressSanitizer.
-#include "gl_fake.h"
+#include "support.h"
 #include "card.h"
 
 #include <deque>

@@ -1,4 +1,4 @@
-#include "offscreen.h"
+#include "support.h"
 #include "card.h"
 
 #include <GL/osmesa.h>

@@ -5,7 +5,7 @@
 // middle of its cell, and the test picture is transparent above and dark
 // blue below.
 #include "card.h"
-#include "offscreen.h"
+#include "support.h"
 
 #include <filesystem>
 #include <gtest/gtest.h>

@@ -2,12 +2,10 @@
 // vertices of glyphs and shadows, atlas cells, GL error lines, the palette
 // ramp, and scene setup with good, odd and bad input files.
 #include "card.h"
-#include "gl_fake.h"
 #include "support.h"
 #include "window.h"
 
 #include <cmath>
-#include <cstring>
 #include <filesystem>
 #include <gtest/gtest.h>
 #include <stb_image.h>
@@ -176,42 +174,22 @@ TEST(Palette, RampScalesEachChannelsBitsToFullRange)
     }
 }
 
-// Scene setup in the current folder; uploads are recorded as internal
-// format, width, height, client format and bytes read.
-struct setup_run {
-    app_state app = {};
-    std::string out, err;
-    setup_run()
-    {
-        CaptureStdout(), CaptureStderr();
-        gl_setup(&app);
-        out = GetCapturedStdout(), err = GetCapturedStderr();
-    }
-    ~setup_run()
-    {
-        stbi_image_free(app.background_pixels);
-        stbi_image_free(app.font_pixels);
-        free(app.name_text);
-    }
-};
-
 void patch(const char *path, size_t at, const std::string &bytes)
 {
     write_bytes(path, read_bytes(path).replace(at, bytes.size(), bytes));
 }
 
-std::string high_bytes()
-{
+const std::string high_bytes = [] {
     std::string bytes;
     for (int b = 0x80; b <= 0xFF; b++)
         bytes += (char)b;
     return bytes;
-}
+}();
 
 using upload = std::vector<double>;  // width, height, client format, bytes read
 const upload BACKGROUND = {64, 48, GL_RGBA, 64 * 48 * 4}, ATLAS = {512, 512, GL_RGBA, 512 * 512 * 4};
 
-// Every file the card reads, as a user might leave it: odd pictures each
+// Every file the card reads, as a user might leave it, through scene setup: odd pictures each
 // uploaded in their own format, reading exactly their pixels (odd widths
 // make rows that are no multiple of four bytes); bad ones refused with one
 // line while the rest loads. A picture row (path null) runs for each
@@ -243,7 +221,7 @@ const struct {
      "PATH: cannot use image: 513x1 exceeds the renderer's 512-texel limit\n", "AB", {}, "loaded 513x1x4 image\n"},
     {"with a line end", "name", [](const char *p) { write_bytes(p, "Noelle\n"); }, "", "Noelle\n", {}},
     {"empty", "name", [](const char *p) { write_bytes(p, ""); }, "", "", {}},
-    {"bytes 0x80-0xFF", "name", [](const char *p) { write_bytes(p, high_bytes()); }, "", high_bytes(), {}},
+    {"bytes 0x80-0xFF", "name", [](const char *p) { write_bytes(p, high_bytes); }, "", high_bytes, {}},
     {"CR LF line ends", "name", [](const char *p) { write_bytes(p, "A\r\nB\r\n"); }, "", "A\r\nB\r\n", {}},
     {"256 bytes", "name", [](const char *p) { write_bytes(p, std::string(256, 'x')); }, "", std::string(256, 'x'), {}},
     {"257 bytes", "name", [](const char *p) { write_bytes(p, std::string(257, 'x')); },
@@ -268,10 +246,12 @@ TEST(Setup, EachInputIsUploadedOrRefusedWithOneLine)
             write_card_files("AB");
             gl_fake_reset();
             c.spoil(path.c_str());
-            setup_run run;
-            std::string message = c.message;
-            EXPECT_EQ(run.err, message.find("PATH") == 0 ? message.replace(0, 4, path) : message);
-            EXPECT_EQ(std::string(run.app.name_text ? run.app.name_text : "", run.app.name_size), c.name);
+            app_state app = {};
+            CaptureStdout(), CaptureStderr();
+            gl_setup(&app);
+            std::string out = GetCapturedStdout(), err = GetCapturedStderr(), message = c.message;
+            EXPECT_EQ(err, message.find("PATH") == 0 ? message.replace(0, 4, path) : message);
+            EXPECT_EQ(std::string(app.name_text ? app.name_text : "", app.name_size), c.name);
             upload background = !c.path && path == CARD_BACKGROUND_PATH ? c.uploaded : BACKGROUND;
             upload atlas = !c.path && path == CARD_FONT_PATH ? c.uploaded : ATLAS;
             std::vector<upload> expected, made;
@@ -282,11 +262,12 @@ TEST(Setup, EachInputIsUploadedOrRefusedWithOneLine)
                 if (call.name == "glTexImage2D" && call.args[0] == GL_RGBA)  // internal format
                     made.emplace_back(call.args.begin() + 1, call.args.end());
             EXPECT_EQ(made, expected);
-            EXPECT_EQ(std::vector<bool>({run.app.background_texture != 0, run.app.font_texture != 0}),
+            EXPECT_EQ(std::vector<bool>({app.background_texture != 0, app.font_texture != 0}),
                       std::vector<bool>({!background.empty(), !atlas.empty()}));
             const upload &b = background;
-            EXPECT_EQ(run.out, b.empty() ? c.loaded : "loaded " + std::to_string((int)b[0]) + "x" + std::to_string((int)b[1]) + "x" +
-                                                          std::to_string((int)(b[3] / b[0] / b[1])) + " image\n");
+            EXPECT_EQ(out, b.empty() ? c.loaded : "loaded " + std::to_string((int)b[0]) + "x" + std::to_string((int)b[1]) + "x" +
+                                                      std::to_string((int)(b[3] / b[0] / b[1])) + " image\n");
+            stbi_image_free(app.background_pixels), stbi_image_free(app.font_pixels), free(app.name_text);
         }
     }
 }

@@ -1,7 +1,9 @@
-// What the tests share: pictures made in memory, and the files the card
-// reads written into a fresh working folder (it finds them relative to it).
+// What the tests share: pictures made in memory; the files the card reads,
+// written into a fresh working folder (it finds them relative to it); the
+// recording GL fakes (gl_fake.cpp); and an offscreen renderer (offscreen.cpp).
 #pragma once
 
+#include <GL/gl.h>
 #include <string>
 #include <vector>
 
@@ -13,8 +15,24 @@ test_image make_image(int width, int height, int channels, unsigned char fill);
 bool write_png(const std::string &path, const test_image &image);
 bool write_bytes(const std::string &path, const std::string &bytes);
 std::string read_bytes(const std::string &path);
-
 // Enters an empty folder of that name (with assets/) under the build tree.
 void enter_fresh_folder(const std::string &name);
 // The test data's assets (tests/data/card) and a name file of these bytes.
 void write_card_files(const std::string &name);
+
+// The fakes keep the drawing calls and uploads with their arguments.
+struct gl_call {
+    std::string name;
+    std::vector<double> args;
+};
+extern std::vector<gl_call> gl_calls;
+extern bool gl_recording;  // false: the fakes run but keep nothing
+extern GLint gl_fake_max_texture_size;
+void gl_fake_reset();
+void gl_fake_queue_error(GLenum code);  // for a later glGetError
+
+// A real GL 1.1 renderer without a display: an OSMesa context drawing into
+// memory, whose window_swap finishes the frame.
+bool offscreen_open(int width, int height);  // makes the context current
+void offscreen_close();
+test_image offscreen_frame();  // RGB, top row first

@@ -11,11 +11,7 @@ LIMIT=${LIMIT:-60}
 card_pid="" window="" seen="" client="0 0 640 480"  # the drawn area: x y width height
 pids="$root/$case.pids" TUNE=assets/ha_xmas.wav
 
-fail() {
-    echo "FAIL ($case): $*" >&2
-    sed 's/^/  card stderr: /' "$work/err.txt" >&2 2>/dev/null || true
-    exit 1
-}
+fail() { echo "FAIL ($case): $*" >&2; sed 's/^/  card stderr: /' "$work/err.txt" >&2 2>/dev/null || true; exit 1; }
 
 # Every process a case starts is noted and stopped when the case ends; a
 # watchdog does the same should the script itself be killed outright.
@@ -41,10 +37,9 @@ wait_for() {
         sleep 0.2
     done
 }
-ended() { ! kill -0 "$1" 2>/dev/null; }
 expect_exit() {  # CODE
     local pid=$card_pid code=0
-    card_pid="" && wait_for "the card to end" ended "$pid"
+    card_pid="" && wait_for "the card to end" eval "! kill -0 $pid 2>/dev/null"
     wait "$pid" || code=$?
     [ "$code" -eq "$1" ] || fail "exit code $code, expected $1"
 }
@@ -186,8 +181,8 @@ case_soak() {
 # design: the atlas's pixels (512 x 512 x 4 bytes) and the name ("AB"). A
 # leak whose stack holds none of the card's own code is the system's and is
 # not judged.
-card_leaks() {
-    prepare; start_card ASAN_OPTIONS="detect_leaks=1:log_path=$work/asan" LSAN_OPTIONS="${LSAN_OPTIONS:-}:exitcode=0"
+card_leaks() {  # [VARIABLE=VALUE...] for the card's environment
+    prepare; start_card ASAN_OPTIONS="detect_leaks=1:log_path=$work/asan" LSAN_OPTIONS="${LSAN_OPTIONS:-}:exitcode=0" "$@"
     drawn; press Escape; expect_exit 0
     leaks=$(cat "$work"/asan.* 2>/dev/null | awk -v src="$SOURCE/src/" '/^(Direct|Indirect) leak of/ { size = $4; ours = 0 }
         index($0, src) { ours = 1 }
@@ -197,9 +192,9 @@ case_leaks() {
     card_leaks
     [ "$leaks" = "2 1048576 " ] || fail "the card's leaks are blocks of ${leaks:-no} bytes, expected the name's 2 and the atlas's 1048576"
 }
-# The same run of a test build that leaks 24 bytes more: the check must see them.
+# The same run with the frame probe preloaded to leak 24 bytes more: the check must see them.
 case_leaks_planted() {
-    card_leaks
+    card_leaks ASAN_OPTIONS="detect_leaks=1:log_path=$work/asan:verify_asan_link_order=0" LD_PRELOAD="$PROBE" CARD_PROBE_LEAK=24
     [ "$leaks" = "2 24 1048576 " ] || fail "the planted leak was not seen: the card's leaks are ${leaks:-none}"
 }
 
@@ -209,12 +204,10 @@ case_leaks_planted() {
 # frames itself.
 export WINEPREFIX=$root/prefix WINEDEBUG=-all WINEDLLOVERRIDES="mscoree,mshtml="
 case_wine_prefix() {
-    rm -rf "$WINEPREFIX" && mkdir -p "$work"
-    wineboot -u >/dev/null 2>&1 || fail "wineboot failed"
-    wine reg add 'HKCU\Software\Wine\X11 Driver' /v Managed /d N /f >/dev/null 2>&1 || fail "reg add failed"
-    wineserver -w
+    rm -rf "$WINEPREFIX" && mkdir -p "$work" && wineboot -u >/dev/null 2>&1 || fail "wineboot failed"
+    wine reg add 'HKCU\Software\Wine\X11 Driver' /v Managed /d N /f >/dev/null 2>&1 && wineserver -w || fail "reg add failed"
 }
-client_area() {
+client_area() {  # x y width height of the window's first child, in the screen
     client=$(xwininfo -children -id "$window" | sed -nE 's/^ +0x[0-9a-f]+ .* ([0-9]+)x([0-9]+)\+-?[0-9]+\+-?[0-9]+ +\+(-?[0-9]+)\+(-?[0-9]+)$/\3 \4 \1 \2/p' | head -n 1)
     [ -n "$client" ]
 }

@@ -3,7 +3,6 @@
 // through scene setup and a frame with the recording GL fakes, whose
 // glTexImage2D reads every byte a real upload would.
 #include "card.h"
-#include "gl_fake.h"
 #include "support.h"
 
 #include <cstdlib>

@@ -1,29 +1,21 @@
-// Link-time fakes for the GL 1.1 entry points the card's scene calls.
-// glTexImage2D reads every byte a real upload would read under the current
-// unpack alignment and records how many: an upload past its buffer shows in
-// that count, and under AddressSanitizer.
+// Link-time fakes for the GL 1.1 calls of the card's scene. glTexImage2D reads
+// and counts every byte a real upload would under the unpack alignment: an
+// upload past its buffer shows in the count, and under AddressSanitizer.
 #include "support.h"
 #include "card.h"
-
-#include <deque>
 
 std::vector<gl_call> gl_calls;
 bool gl_recording = true;
 GLint gl_fake_max_texture_size;
-static std::deque<GLenum> pending_errors;
+std::deque<GLenum> gl_fake_errors;
 static GLint unpack_alignment;
 static GLuint next_texture;
 
 void gl_fake_reset()
 {
     gl_calls.clear();
-    pending_errors.clear();
+    gl_fake_errors.clear();
     gl_fake_max_texture_size = 8192, unpack_alignment = 4, next_texture = 1;
-}
-
-void gl_fake_queue_error(GLenum code)
-{
-    pending_errors.push_back(code);
 }
 
 static void record(const char *name, std::vector<double> args)
@@ -36,6 +28,7 @@ extern "C" {
 void glColor4f(GLfloat r, GLfloat g, GLfloat b, GLfloat a) { record("glColor4f", {r, g, b, a}); }
 void glTexCoord2f(GLfloat s, GLfloat t) { record("glTexCoord2f", {s, t}); }
 void glVertex3f(GLfloat x, GLfloat y, GLfloat z) { record("glVertex3f", {x, y, z}); }
+// What the tests do not read.
 void glBegin(GLenum) {}
 void glEnd(void) {}
 void glColor3f(GLfloat, GLfloat, GLfloat) {}
@@ -62,9 +55,9 @@ void glTexImage2D(GLenum, GLint, GLint internal, GLsizei width, GLsizei height, 
 
 GLenum glGetError(void)
 {
-    GLenum code = pending_errors.empty() ? GL_NO_ERROR : pending_errors.front();
-    if (!pending_errors.empty())
-        pending_errors.pop_front();
+    GLenum code = gl_fake_errors.empty() ? GL_NO_ERROR : gl_fake_errors.front();
+    if (code != GL_NO_ERROR)
+        gl_fake_errors.pop_front();
     return code;
 }
 }  // extern "C"

@@ -18,9 +18,7 @@ bool offscreen_open(int width, int height)
 
 void offscreen_close()
 {
-    if (context)
-        OSMesaDestroyContext(context);
-    context = nullptr;
+    OSMesaDestroyContext(context);
 }
 
 bool window_swap(app_state *)

@@ -1,9 +1,8 @@
-// Whole frames drawn by a real GL 1.1 renderer (OSMesa) at 640 x 480 and read
-// back: what a person would see. Frames are saved under frames/ in the build
-// tree. A point (x, y) of the card's coordinates is pixel ((x + 1) * 320,
-// (1 - y) * 240); the test atlas draws each glyph as a white block over the
-// middle of its cell, and the test picture is transparent above and dark
-// blue below.
+// Whole frames drawn by a real GL 1.1 renderer (OSMesa) at 640 x 480, read
+// back and saved under frames/ in the build tree: what a person would see.
+// Point (x, y) of the card is pixel ((x + 1) * 320, (1 - y) * 240); the test
+// atlas draws glyphs as white blocks mid-cell, the test picture is clear
+// above and dark blue below.
 #include "card.h"
 #include "support.h"
 
@@ -43,16 +42,21 @@ void expect_frame(app_state *app, double pulse, const char *name, const std::vec
     }
 }
 
-// The pulse glows through the sky; the picture is sampled texel by texel
-// (no blending across the row where it turns opaque); the greeting and the
-// name are white with dark rims. The name's last byte, 0xC1, reaches its
-// cell only through the atlas's repeat wrap.
-TEST(Render, TestCardAtThreePulses)
+// Before setup the frame has no textures, no blending and no name: an opaque
+// white quad, every shadow copy an opaque black box under a white one, and
+// the name's null text never read (the points: the sky; inside the 'H' box,
+// from (32, 12), but outside its glyph; the rims left of and above the box;
+// where the name would be). After setup the pulse glows through the sky; the
+// picture is sampled texel by texel (no blending across the row where it
+// turns opaque); the greeting and the name are white with dark rims; the
+// name's last byte, 0xC1, reaches its cell only through the repeat wrap.
+TEST(Render, FirstPaintThenTheCardAtThreePulses)
 {
     ASSERT_TRUE(offscreen_open(640, 480));
+    app_state app = {};
+    expect_frame(&app, 0.0, "first_paint", {{630, 5, WHITE}, {34, 20, WHITE}, {30, 36, DARK}, {48, 10, DARK}, {48, 300, WHITE}});
     enter_fresh_folder("render");
     write_card_files("AB\xC1");
-    app_state app = {};
     CaptureStdout();
     gl_setup(&app);
     EXPECT_EQ(GetCapturedStdout(), "loaded 64x48x4 image\n");
@@ -66,19 +70,6 @@ TEST(Render, TestCardAtThreePulses)
     expect_frame(&app, 0.0, "pulse_half_red", points, {128, 0, 0});
     expect_frame(&app, 0.5, "pulse_dark_green", points, {0, 128, 0});
     stbi_image_free(app.background_pixels), stbi_image_free(app.font_pixels), free(app.name_text);
-    offscreen_close();
-}
-
-// Before setup: no textures, no blending and no name, so the picture is an
-// opaque white quad and every shadow copy an opaque black box under a white
-// one; the name's null text is never read. The points: the sky, inside the
-// 'H' box (from 32, 12) but outside its glyph, the rims left of and above
-// the box, and where the name would be.
-TEST(Render, FirstFrameBeforeSetupIsWhiteWithBlackRimmedBoxes)
-{
-    ASSERT_TRUE(offscreen_open(640, 480));
-    app_state app = {};
-    expect_frame(&app, 0.0, "first_frame", {{630, 5, WHITE}, {34, 20, WHITE}, {30, 36, DARK}, {48, 10, DARK}, {48, 300, WHITE}});
     offscreen_close();
 }
 

@@ -1,9 +1,9 @@
-// What the tests share: pictures made in memory; the files the card reads,
-// written into a fresh working folder (it finds them relative to it); the
-// recording GL fakes (gl_fake.cpp); and an offscreen renderer (offscreen.cpp).
+// What the tests share: pictures made in memory, the card's files in a fresh
+// working folder, the recording GL fakes and an offscreen renderer.
 #pragma once
 
 #include <GL/gl.h>
+#include <deque>
 #include <string>
 #include <vector>
 
@@ -28,8 +28,8 @@ struct gl_call {
 extern std::vector<gl_call> gl_calls;
 extern bool gl_recording;  // false: the fakes run but keep nothing
 extern GLint gl_fake_max_texture_size;
+extern std::deque<GLenum> gl_fake_errors;  // what glGetError returns next
 void gl_fake_reset();
-void gl_fake_queue_error(GLenum code);  // for a later glGetError
 
 // A real GL 1.1 renderer without a display: an OSMesa context drawing into
 // memory, whose window_swap finishes the frame.

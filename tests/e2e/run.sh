@@ -26,8 +26,7 @@ mkdir -p "$root" && rm -f "$pids"
 trap stop_all EXIT
 trap 'exit 1' TERM INT
 
-# wait_for WHAT COMMAND...: runs the command until it succeeds; fails when
-# LIMIT seconds have passed or the card has ended first.
+# wait_for WHAT COMMAND...: until the command succeeds; fails after LIMIT s or when the card ends.
 wait_for() {
     local what=$1 end=$((SECONDS + LIMIT))
     shift
@@ -85,9 +84,8 @@ pixels() {
 
 # The card as a person should see it: the greeting's first letter and the
 # name in white (the test atlas draws blocks), the pulse colour through the
-# sky (red alone from half to full, or red and green adding up to half; this
-# also tells a drawn frame from the white one painted before the scene is
-# set up) and the picture's dark blue ground.
+# sky (red alone from half to full, or red and green adding up to half: not
+# the white of the first paint) and the picture's dark blue ground.
 white() { [ "$1" -ge 245 ] && [ "$2" -ge 245 ] && [ "$3" -ge 245 ]; }
 pulse_colour() { local d=$(($1 + $2 - 128)); [ "$3" -le 5 ] && { { [ "$2" -le 3 ] && [ "$1" -ge 122 ]; } || [ "${d#-}" -le 6 ]; }; }
 ground() { [ $((($1 - 10) ** 2 + ($2 - 20) ** 2 + ($3 - 80) ** 2)) -le 12 ]; }
@@ -154,10 +152,9 @@ case_tune_not_wav() { prepare; cp "$work/assets/font.png" "$work/$TUNE"; spoiled
 case_tune_mpeg() { prepare; printf P | dd of="$work/$TUNE" bs=1 seek=20 conv=notrunc status=none; spoiled_tune "./$TUNE: cannot play music: "; }
 case_tune_pipe() { prepare; rm "$work/$TUNE"; mkfifo "$work/$TUNE"; spoiled_tune "./$TUNE: cannot play music: not a regular file"; }
 
-# Many frames of the card with the shipped assets and a preloaded probe that
-# counts them: resident memory stays flat after the warm-up (a sanitized
-# card's allocator holds freed blocks back, so there it is not judged), no
-# GL error is reported, and Escape still ends it with 0.
+# Many frames of the shipped card, counted by a preloaded probe: memory stays
+# flat after the warm-up (not judged when sanitized: freed blocks are held
+# back), no GL error is reported, and Escape still ends it with 0.
 frames_done() { awk '/^frames/ { print $2 }' "$work/probe.txt" 2>/dev/null || echo 0; }
 has_frames() { seen="$(frames_done) frames" && [ "$(frames_done)" -ge "$1" ]; }
 resident_kb() { awk '/^VmRSS:/ { print $2 }' "/proc/$card_pid/status"; }
@@ -177,10 +174,9 @@ case_soak() {
     [ -n "${SANITIZED:-}" ] || [ $((after - before)) -lt 1024 ] || fail "resident memory grew by $((after - before)) kB"
 }
 
-# After a normal end a sanitized card leaves behind exactly what it keeps by
-# design: the atlas's pixels (512 x 512 x 4 bytes) and the name ("AB"). A
-# leak whose stack holds none of the card's own code is the system's and is
-# not judged.
+# After a normal end a sanitized card leaves exactly what it keeps by design:
+# the atlas's pixels (512 x 512 x 4 bytes) and the name ("AB"). A leak whose
+# stack holds none of the card's own code is the system's, not judged.
 card_leaks() {  # [VARIABLE=VALUE...] for the card's environment
     prepare; start_card ASAN_OPTIONS="detect_leaks=1:log_path=$work/asan" LSAN_OPTIONS="${LSAN_OPTIONS:-}:exitcode=0" "$@"
     drawn; press Escape; expect_exit 0
@@ -198,10 +194,9 @@ case_leaks_planted() {
     [ "$leaks" = "2 24 1048576 " ] || fail "the planted leak was not seen: the card's leaks are ${leaks:-none}"
 }
 
-# Windows, under Wine, in a prefix the first case makes (its windows
-# unmanaged: with no window manager Wine would wait for one in DestroyWindow).
-# The GL drawing fills the client area, a child of the window that Wine
-# frames itself.
+# Windows, under Wine, in a prefix the first case makes (windows unmanaged:
+# Wine would wait for a window manager in DestroyWindow). The GL drawing
+# fills the client area, a child of the window Wine frames itself.
 export WINEPREFIX=$root/prefix WINEDEBUG=-all WINEDLLOVERRIDES="mscoree,mshtml="
 case_wine_prefix() {
     rm -rf "$WINEPREFIX" && mkdir -p "$work" && wineboot -u >/dev/null 2>&1 || fail "wineboot failed"
@@ -236,8 +231,7 @@ case_wine_missing_tune() {
     drawn; press Escape; expect_exit 0
 }
 
-# Run, the script runs one case; sourced (by the start-up benchmark), it
-# only lends its helpers.
+# Run, the script runs one case; sourced (by the start-up benchmark), none.
 if [ "${BASH_SOURCE[0]}" = "$0" ]; then
     "case_$case"
     echo "ok ($case)"

@@ -6,14 +6,11 @@
 #include "support.h"
 
 #include <cstdlib>
-#include <filesystem>
 #include <stb_image.h>
 
 extern "C" int LLVMFuzzerInitialize(int *, char ***)
 {
-    std::filesystem::path folder = std::filesystem::temp_directory_path() / "card_fuzz";
-    std::filesystem::create_directories(folder / "assets");
-    std::filesystem::current_path(folder);
+    enter_fresh_folder("fuzz_card");
     gl_recording = false;  // the fakes still run; keeping every call would only slow the fuzzer
     return 0;
 }

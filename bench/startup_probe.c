@@ -1,6 +1,7 @@
 /* Preloaded into the Linux card by the start-up benchmark, never part of
- * the card: notes when the first frame was presented and when the music
- * started, and at exit the peak resident memory, into the file named by
+ * the card: notes when the first frame was presented, when the music started
+ * (just after the first idle frame), how many frames were presented and when
+ * the last was, and at exit the peak resident memory, into the file named by
  * CARD_PROBE_FILE. Times are from the moment the probe was loaded, just
  * before the card's main. */
 #define _GNU_SOURCE
@@ -11,7 +12,8 @@
 #include <string.h>
 #include <time.h>
 
-static double loaded_at, first_frame_ms = -1, music_ms = -1;
+static double loaded_at, first_frame_ms = -1, music_ms = -1, last_frame_ms = -1;
+static unsigned long frames;
 
 static double now_ms(void)
 {
@@ -44,7 +46,8 @@ __attribute__((destructor)) static void probe_unloaded(void)
     FILE *out = path ? fopen(path, "w") : NULL;
     if (!out)
         return;
-    fprintf(out, "first_frame_ms %.1f\nmusic_ms %.1f\npeak_kb %ld\n", first_frame_ms, music_ms, peak_kb());
+    fprintf(out, "first_frame_ms %.1f\nmusic_ms %.1f\nframes %lu\nlast_frame_ms %.1f\npeak_kb %ld\n", first_frame_ms,
+            music_ms, frames, last_frame_ms, peak_kb());
     fclose(out);
 }
 
@@ -54,8 +57,9 @@ void SDL_GL_SwapWindow(SDL_Window *window)
     if (!real)
         real = (void (*)(SDL_Window *))dlsym(RTLD_NEXT, "SDL_GL_SwapWindow");
     real(window);
-    if (first_frame_ms < 0)
-        first_frame_ms = now_ms() - loaded_at;
+    last_frame_ms = now_ms() - loaded_at;
+    if (frames++ == 0)
+        first_frame_ms = last_frame_ms;
 }
 
 void SDL_PauseAudioDevice(SDL_AudioDeviceID device, int pause_on)

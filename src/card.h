@@ -17,6 +17,20 @@ typedef HPALETTE card_palette;
 typedef HINSTANCE card_instance;
 typedef HWND card_player;
 #define CARD_ASSET_DIR ".\\assets\\"
+#elif defined(__EMSCRIPTEN__)
+#include <emscripten/html5.h>
+#include <GL/gl.h>
+// In a browser the window is the page's canvas, named by its selector; the
+// context is a WebGL one; a message is what arrived while the loop yielded
+// to the browser. There is no palette, module instance or player window.
+typedef EMSCRIPTEN_WEBGL_CONTEXT_HANDLE card_context;
+typedef const char *card_window;
+typedef int card_message;
+typedef const char *card_surface;
+typedef void *card_palette;
+typedef void *card_instance;
+typedef int card_player;  // 1 once the tune has been handed to the page
+#define CARD_ASSET_DIR "./assets/"
 #else
 #include <SDL.h>
 #include <GL/gl.h>

@@ -10,13 +10,21 @@ DISPLAY_PACKAGES="xvfb xauth xdotool x11-utils imagemagick"
 TEST_PACKAGES="$CARD_PACKAGES $DISPLAY_PACKAGES libx11-dev fonts-dejavu-core libosmesa6-dev libgtest-dev \
 libbenchmark-dev g++-mingw-w64-x86-64-posix wine wine64 clang libclang-rt-14-dev"
 
+WEB_PACKAGES="cmake make libstb-dev emscripten"
+# The browser tests drive Debian's chromium with playwright-core from npm
+# (Node.js from Debian where there is none).
+BROWSER_PACKAGES="chromium"
+
 card_root=$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)
 card_build="$card_root/build"
 card_build_sanitized="$card_root/build-sanitize"
 card_build_fuzz="$card_root/build-fuzz"
+card_build_web="$card_root/build-web"
 
+# install_missing [--no-install-recommends] PACKAGE...
 install_missing() {
-    local missing=()
+    local missing=() options=()
+    [ "${1:-}" != --no-install-recommends ] || { options=("$1"); shift; }
     for package in "$@"; do
         dpkg-query -W -f='${Status}' "$package" 2>/dev/null | grep -q "install ok installed" ||
             missing+=("$package")
@@ -26,7 +34,7 @@ install_missing() {
     local sudo=""
     [ "$(id -u)" -eq 0 ] || sudo="sudo"
     $sudo apt-get update -qq
-    DEBIAN_FRONTEND=noninteractive $sudo apt-get install -y -qq "${missing[@]}" >/dev/null
+    DEBIAN_FRONTEND=noninteractive $sudo apt-get install -y -qq "${options[@]}" "${missing[@]}" >/dev/null
 }
 
 # build_in FOLDER CMAKE-OPTIONS... [-- BUILD-OPTIONS...]

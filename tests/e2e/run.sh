@@ -96,6 +96,16 @@ card_drawn() {
     seen="greeting $h, name $a / $b, sky $sky, ground $earth"
     white $h && white $a && white $b && pulse_colour $sky && ground $earth && sky_colour=$sky
 }
+# The shipped card: the first glyph's box holds white strokes and dark rims (not the first paint's white).
+shipped_drawn() {
+    local x y width height white dark
+    read -r x y width height <<<"$client"
+    import -window root "$work/shot.png" 2>/dev/null || return 1
+    share() { convert "$work/shot.png" -crop "32x48+$((x + 32))+$((y + 12))" +repage -fx "$1" -format '%[fx:int(100*mean)]' info:; }
+    white=$(share 'r>0.94&&g>0.94&&b>0.94') dark=$(share 'r+g+b<0.235')
+    seen="$white% white and $dark% dark in the first glyph's box"
+    [ "$white" -gt 16 ] && [ "$dark" -gt 10 ]
+}
 pulse_moved() { local now; now=$(pixels 985 15) && seen="sky $now" && [ "$now" != "$sky_colour" ]; }
 
 # The recording holds the tune once: leading silence, then every sample of
@@ -127,6 +137,13 @@ case_linux_card() {
     check_played_once
     [ "$(cat "$work/out.txt")" = "loaded 64x48x4 image" ] || fail "standard output: $(cat "$work/out.txt")"
     [ -z "$(card_errors)" ] || fail "unexpected standard error"
+}
+# The card to send, unpacked: it starts from its own folder and draws.
+case_bundle() {
+    rm -rf "$work" && mkdir -p "$work" && (cd "$work" && cpack --config "$PACK" -B pack >/dev/null && tar xzf pack/*.tar.gz)
+    work=$work/holiday-card-linux && card=(./holiday-card) && start_card
+    wait_for "the card to be drawn" shipped_drawn
+    press Escape; expect_exit 0
 }
 # A window manager's close request (xdotool's windowclose would destroy the
 # window instead of asking it to close).
@@ -207,7 +224,7 @@ client_area() {  # x y width height of the window's first child, in the screen
     [ -n "$client" ]
 }
 start_wine() {
-    cp "$EXE" "$work/"
+    [ -f "$work/holiday-card.exe" ] || cp "$EXE" "$work/"
     printf 'pcm.!default { type file; slave.pcm "null"; file "%s"; format "raw" }\n' "$work/audio.raw" >"$work/.asoundrc"
     card=(wine holiday-card.exe) && start_card HOME="$work"
     wait_for "the window's client area" client_area
@@ -222,6 +239,12 @@ case_wine_card() {
 }
 case_wine_alt_f4() { prepare; start_wine; drawn; press alt+F4; expect_exit 0; }
 case_wine_no_display() { prepare; cp "$EXE" "$work/"; no_display wine holiday-card.exe; }
+case_wine_bundle() {
+    rm -rf "$work" && mkdir -p "$work" && (cd "$work" && cmake -E tar xf "$BUNDLE")
+    work=$work/holiday-card-windows && start_wine
+    wait_for "the card to be drawn" shipped_drawn
+    press Escape; expect_exit 0
+}
 # Without the tune the media player shows its own modal box; once it is
 # dismissed the card goes on without sound.
 case_wine_missing_tune() {

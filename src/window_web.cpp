@@ -1,0 +1,175 @@
+// The card's window, events, main loop and music in a browser (the
+// Emscripten build): a WebGL context on the page's canvas, whose drawing
+// buffer follows the canvas's size on the page at the device's pixel
+// density; Escape from the page's keys; a loop that yields to the browser
+// during its pause; and the tune through the browser's Web Audio. The page
+// (tools/web/page.html) shows failures and the card's end.
+#include "card.h"
+#include "window.h"
+
+#include <cmath>
+#include <cstdlib>
+#include <cstring>
+#include <emscripten.h>
+#include <vector>
+
+static const char CANVAS[] = "#canvas";
+static const card_message NO_MESSAGE = 0, QUIT_MESSAGE = 1;
+
+// Shows the failure on the page under the caption, after saying it on the
+// console, and ends the program with code 1.
+EM_JS(void, page_show_failure, (const char *caption, const char *text), {
+    if (Module['cardFailed'])
+        Module['cardFailed'](UTF8ToString(caption), UTF8ToString(text));
+});
+
+[[noreturn]] static void fail_window(const char *text, const char *reason)
+{
+    fprintf(stderr, "%s (%s)\n", text, reason);
+    page_show_failure("Error", text);
+    exit(1);
+}
+
+// Browsers hold sound back until the person has touched the page: the tune
+// then starts on the first click, tap or key press, once, from the start.
+// The decoding is the browser's own, as the media player's is on Windows.
+EM_JS(void, page_play_tune, (const char *path, const unsigned char *bytes, int length), {
+    var where = UTF8ToString(path);
+    var fail = function(why) { console.error(where + ': cannot play music: ' + why); };
+    var Context = window.AudioContext || window.webkitAudioContext;
+    if (!Context)
+        return fail('this browser has no Web Audio');
+    var audio = Module.cardAudio = new Context();
+    var gestures = ['pointerdown', 'keydown', 'touchstart'];
+    audio.decodeAudioData(HEAPU8.slice(bytes, bytes + length).buffer).then(function(tune) {
+        var play = function() {
+            gestures.forEach(function(g) { removeEventListener(g, Module.cardUnlock, true); });
+            if (Module.cardTune || audio.state != 'running')
+                return;
+            Module.cardTune = audio.createBufferSource();
+            Module.cardTune.buffer = tune;
+            Module.cardTune.connect(audio.destination);
+            Module.cardTune.start(0);
+        };
+        Module.cardUnlock = function() { audio.resume().then(play, function(e) { fail(e.message); }); };
+        if (audio.state == 'running')
+            return play();
+        gestures.forEach(function(g) { addEventListener(g, Module.cardUnlock, true); });
+    }, function(e) { fail(e && e.message ? e.message : 'the browser cannot decode it'); });
+});
+
+EM_JS(void, page_stop_tune, (), {
+    ['pointerdown', 'keydown', 'touchstart'].forEach(function(g) { removeEventListener(g, Module.cardUnlock, true); });
+    if (Module.cardTune)
+        Module.cardTune.stop();
+    if (Module.cardAudio)
+        Module.cardAudio.close();
+});
+
+// The drawing buffer follows the canvas's size on the page, in device
+// pixels; true when it changed.
+static bool fit_drawing_buffer(int *width, int *height)
+{
+    double css_width = 0, css_height = 0;
+    emscripten_get_element_css_size(CANVAS, &css_width, &css_height);
+    double density = emscripten_get_device_pixel_ratio();
+    int old_width = 0, old_height = 0;
+    emscripten_get_canvas_element_size(CANVAS, &old_width, &old_height);
+    *width = (int)lround(css_width * density), *height = (int)lround(css_height * density);
+    if (*width == old_width && *height == old_height)
+        return false;
+    emscripten_set_canvas_element_size(CANVAS, *width, *height);
+    return true;
+}
+
+// Escape ends the loop without setting quit, as on the desktop; other keys
+// are left to the page.
+static EM_BOOL key_down(int, const EmscriptenKeyboardEvent *event, void *record)
+{
+    if (strcmp(event->key, "Escape") == 0)
+        ((app_state *)record)->msg = QUIT_MESSAGE;
+    return EM_FALSE;
+}
+
+void window_setup(app_state *app)
+{
+    app->pfd_flags = CARD_PFD_DOUBLEBUFFER;
+    app->pfd_type = CARD_PFD_TYPE_RGBA;
+    app->hwnd = app->hdc = CANVAS;
+    int width, height;
+    fit_drawing_buffer(&width, &height);
+    // No alpha channel, or the clear colour's zero alpha would let the page
+    // show through; no depth or stencil, as the desktop card asks.
+    EmscriptenWebGLContextAttributes attributes;
+    emscripten_webgl_init_context_attributes(&attributes);
+    attributes.alpha = attributes.depth = attributes.stencil = attributes.antialias = EM_FALSE;
+    app->hrc = emscripten_webgl_create_context(CANVAS, &attributes);
+    if (app->hrc <= 0)
+        fail_window(CARD_CREATE_FAILED, "this browser offers no WebGL");
+    if (emscripten_webgl_make_context_current(app->hrc) != EMSCRIPTEN_RESULT_SUCCESS)
+        fail_window(CARD_SET_FAILED, "the WebGL context cannot be made current");
+    emscripten_set_keydown_callback(EMSCRIPTEN_EVENT_TARGET_WINDOW, app, EM_TRUE, key_down);
+    gl_loop(app);  // the first paint, before the scene is set up
+}
+
+// The browser shows the canvas once the program yields to it.
+bool window_swap(app_state *)
+{
+    emscripten_sleep(0);
+    return true;
+}
+
+static void start_music(app_state *app)
+{
+    const char *problem = nullptr;
+    FILE *file = card_open_input(CARD_MUSIC_PATH, "rb", &problem);
+    if (!file) {
+        fprintf(stderr, "%s: cannot play music: %s\n", CARD_MUSIC_PATH, problem);
+        return;
+    }
+    std::vector<unsigned char> bytes;
+    unsigned char block[65536];
+    for (size_t got; (got = fread(block, 1, sizeof block, file)) > 0;)
+        bytes.insert(bytes.end(), block, block + got);
+    fclose(file);
+    page_play_tune(CARD_MUSIC_PATH, bytes.data(), (int)bytes.size());
+    app->music_window = 1;
+}
+
+// Serves what arrived while the loop yielded, before any frame: a new size
+// on the page (viewport, then a paint) and Escape. False when nothing did.
+static bool serve_messages(app_state *app)
+{
+    int width, height;
+    if (fit_drawing_buffer(&width, &height)) {
+        glViewport(0, 0, width, height);
+        gl_loop(app);
+        return true;
+    }
+    return app->msg != NO_MESSAGE;
+}
+
+void window_loop(app_state *app)
+{
+    bool first_idle_frame = true;
+    while (!app->quit) {
+        if (serve_messages(app)) {
+            if (app->msg == QUIT_MESSAGE)
+                break;
+            continue;
+        }
+        app->phase += CARD_PHASE_STEP;
+        app->pulse = sin(app->phase) * 0.5;
+        gl_loop(app);
+        emscripten_sleep(CARD_IDLE_PAUSE_MS);
+        if (first_idle_frame) {
+            start_music(app);
+            first_idle_frame = false;
+        }
+    }
+    // Teardown: the tune, the keys, the context.
+    page_stop_tune();
+    emscripten_set_keydown_callback(EMSCRIPTEN_EVENT_TARGET_WINDOW, nullptr, EM_TRUE, nullptr);
+    emscripten_webgl_make_context_current(0);
+    emscripten_webgl_destroy_context(app->hrc);
+}

@@ -42,6 +42,8 @@ EM_JS(void, page_play_tune, (const char *path, const unsigned char *bytes, int l
     var audio = Module.cardAudio = new Context();
     var gestures = ['pointerdown', 'keydown', 'touchstart'];
     audio.decodeAudioData(HEAPU8.slice(bytes, bytes + length).buffer).then(function(tune) {
+        if (audio.state == 'closed')
+            return;  // the card ended meanwhile
         var play = function() {
             gestures.forEach(function(g) { removeEventListener(g, Module.cardUnlock, true); });
             if (Module.cardTune || audio.state != 'running')
@@ -51,11 +53,13 @@ EM_JS(void, page_play_tune, (const char *path, const unsigned char *bytes, int l
             Module.cardTune.connect(audio.destination);
             Module.cardTune.start(0);
         };
-        Module.cardUnlock = function() { audio.resume().then(play, function(e) { fail(e.message); }); };
+        Module.cardUnlock = function() {
+            audio.resume().then(play, function(e) { if (audio.state != 'closed') fail(e.message); });
+        };
         if (audio.state == 'running')
             return play();
         gestures.forEach(function(g) { addEventListener(g, Module.cardUnlock, true); });
-    }, function(e) { fail(e && e.message ? e.message : 'the browser cannot decode it'); });
+    }, function(e) { if (audio.state != 'closed') fail(e && e.message ? e.message : 'the browser cannot decode it'); });
 });
 
 EM_JS(void, page_stop_tune, (), {

@@ -106,7 +106,8 @@ shipped_drawn() {
     seen="$white% white and $dark% dark in the first glyph's box"
     [ "$white" -gt 16 ] && [ "$dark" -gt 10 ]
 }
-pulse_moved() { local now; now=$(pixels 985 15) && seen="sky $now" && [ "$now" != "$sky_colour" ]; }
+# Another pulse colour, not a passing black or white one (Wine clears the window when it is focused).
+pulse_moved() { local now; now=$(pixels 985 15) && seen="sky $now" && pulse_colour $now && [ "$now" != "$sky_colour" ]; }
 
 # The recording holds the tune once: leading silence, then every sample of
 # it (none is zero), then nothing but silence.

@@ -4,6 +4,8 @@
 #include "support.h"
 #include "card.h"
 
+#include <initializer_list>
+
 std::vector<gl_call> gl_calls;
 bool gl_recording = true;
 GLint gl_fake_max_texture_size;
@@ -18,7 +20,7 @@ void gl_fake_reset()
     gl_fake_max_texture_size = 8192, unpack_alignment = 4, next_texture = 1;
 }
 
-static void record(const char *name, std::vector<double> args)
+static void record(const char *name, std::initializer_list<double> args)
 {
     if (gl_recording)
         gl_calls.push_back(gl_call{name, args});

@@ -16,13 +16,14 @@
 static const char CANVAS[] = "#canvas";
 static const card_message NO_MESSAGE = 0, QUIT_MESSAGE = 1;
 
-// Shows the failure on the page under the caption, after saying it on the
-// console, and ends the program with code 1.
+// The page shows a failure under its caption, as a desktop message box would.
 EM_JS(void, page_show_failure, (const char *caption, const char *text), {
     if (Module['cardFailed'])
         Module['cardFailed'](UTF8ToString(caption), UTF8ToString(text));
 });
 
+// Said on the console with the reason, shown on the page; the program ends
+// with code 1.
 [[noreturn]] static void fail_window(const char *text, const char *reason)
 {
     fprintf(stderr, "%s (%s)\n", text, reason);

@@ -42,11 +42,14 @@ EM_JS(void, page_play_tune, (const char *path, const unsigned char *bytes, int l
         return fail('this browser has no Web Audio');
     var audio = Module.cardAudio = new Context();
     var gestures = ['pointerdown', 'keydown', 'touchstart'];
+    Module.cardForgetGestures = function() {
+        gestures.forEach(function(g) { removeEventListener(g, Module.cardUnlock, true); });
+    };
     audio.decodeAudioData(HEAPU8.slice(bytes, bytes + length).buffer).then(function(tune) {
         if (audio.state == 'closed')
             return;  // the card ended meanwhile
         var play = function() {
-            gestures.forEach(function(g) { removeEventListener(g, Module.cardUnlock, true); });
+            Module.cardForgetGestures();
             if (Module.cardTune || audio.state != 'running')
                 return;
             Module.cardTune = audio.createBufferSource();
@@ -64,7 +67,8 @@ EM_JS(void, page_play_tune, (const char *path, const unsigned char *bytes, int l
 });
 
 EM_JS(void, page_stop_tune, (), {
-    ['pointerdown', 'keydown', 'touchstart'].forEach(function(g) { removeEventListener(g, Module.cardUnlock, true); });
+    if (Module.cardForgetGestures)
+        Module.cardForgetGestures();
     if (Module.cardTune)
         Module.cardTune.stop();
     if (Module.cardAudio)

@@ -61,6 +61,8 @@ struct app_state {
     card_surface hdc;
     card_palette palette;
     card_instance instance;
+    // What plays the tune: the media-player window on Windows, the audio
+    // device on SDL, a flag in the browser.
     card_player music_window;
     unsigned char *background_pixels;
     GLuint background_texture;

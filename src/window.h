@@ -1,7 +1,11 @@
-// What both window layers share: the window's caption and rectangle, the
-// requested pixel format, the loop's pace, and the failure texts.
+// What the three window layers (SDL, Win32, browser) share: the window's
+// caption and rectangle, the requested pixel format, the loop's pace and
+// pulse, when the music starts, and the failure texts.
 #pragma once
 
+#include "card.h"
+
+#include <cmath>
 #include <cstdint>
 
 static const char CARD_CAPTION[] = "HAPPY HOLIDAYS";
@@ -16,6 +20,23 @@ static const uint8_t CARD_PFD_TYPE_RGBA = 0;
 // by one phase step per idle frame, so its speed follows the frame rate.
 static const unsigned CARD_IDLE_PAUSE_MS = 16;
 static const double CARD_PHASE_STEP = 0.01;
+
+// One idle frame's step of the pulse; the clear colour follows the pulse.
+inline void window_advance_pulse(app_state *app)
+{
+    app->phase += CARD_PHASE_STEP;
+    app->pulse = sin(app->phase) * 0.5;
+}
+
+// The music starts once, after the first idle frame: the card is on screen
+// before the tune begins. Asked after each idle frame, this is true only
+// while the flag is still set, and it clears the flag.
+inline bool window_music_due(bool *first_idle_frame)
+{
+    bool due = *first_idle_frame;
+    *first_idle_frame = false;
+    return due;
+}
 
 // Shown in a message box captioned "Error" when the window cannot be made.
 static const char CARD_REGISTER_FAILED[] = "RegisterClass() failed:  Cannot register window class.";

@@ -4,7 +4,6 @@
 #include "card.h"
 #include "window.h"
 
-#include <cmath>
 #include <cstdlib>
 #include <cstring>
 
@@ -209,8 +208,7 @@ static SDL_AudioDeviceID start_music()
 
 static void idle_frame(app_state *app)
 {
-    app->phase += CARD_PHASE_STEP;
-    app->pulse = sin(app->phase) * 0.5;
+    window_advance_pulse(app);
     gl_loop(app);
     SDL_Delay(CARD_IDLE_PAUSE_MS);
 }
@@ -241,10 +239,8 @@ void window_loop(app_state *app)
             continue;
         }
         idle_frame(app);
-        if (first_idle_frame) {
+        if (window_music_due(&first_idle_frame))
             app->music_window = start_music();
-            first_idle_frame = false;
-        }
     }
     teardown(app);
 }

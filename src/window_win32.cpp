@@ -5,7 +5,6 @@
 #include "card.h"
 #include "window.h"
 
-#include <cmath>
 #include <cstdlib>
 #include <vfw.h>
 
@@ -205,8 +204,7 @@ static void start_music(app_state *app)
 
 static void idle_frame(app_state *app)
 {
-    app->phase += CARD_PHASE_STEP;
-    app->pulse = sin(app->phase) * 0.5;
+    window_advance_pulse(app);
     gl_loop(app);
     Sleep(CARD_IDLE_PAUSE_MS);
 }
@@ -226,10 +224,8 @@ static void run_loop(app_state *app)
             continue;
         }
         idle_frame(app);
-        if (first_idle_frame) {
+        if (window_music_due(&first_idle_frame))
             start_music(app);
-            first_idle_frame = false;
-        }
         if (app->quit)
             return;
     }

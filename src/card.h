@@ -82,6 +82,7 @@ extern const char consumer_prefix[40];
 // Text, scene and frame (gl.cpp).
 void gl_draw_str(double y, const char *text, uint64_t length);
 void gl_setup(app_state *app);
+void gl_read_name(app_state *app);  // (again) from the name file; part of gl_setup
 bool gl_loop(app_state *app);
 
 // GL diagnostics (util.cpp). GL_CHECK() labels each check with its own

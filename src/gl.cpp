@@ -242,8 +242,13 @@ static const char *read_name_text(app_state *app, FILE *file)
 }
 
 // The name is optional: any failure leaves it empty, with one line saying why.
-static void read_name(app_state *app)
+// A name read before is let go first (the browser card reads it again when
+// the page is given another).
+void gl_read_name(app_state *app)
 {
+    free(app->name_text);
+    app->name_text = nullptr;
+    app->name_size = 0;
     // Read only: the card never writes the name, and a read-only file is fine.
     const char *problem = nullptr;
     FILE *file = card_open_input(CARD_NAME_PATH, "r", &problem);
@@ -271,7 +276,7 @@ void gl_setup(app_state *app)
     app->font_pixels = font.pixels;
     app->font_texture = upload_texture(CARD_FONT_PATH, font);
 
-    read_name(app);
+    gl_read_name(app);
 }
 
 // The background stretched over the whole viewport, top row at the top.

@@ -32,8 +32,13 @@ EM_JS(void, page_show_failure, (const char *caption, const char *text), {
 }
 
 // Browsers hold sound back until the person has touched the page: the tune
-// then starts on the first click, tap or key press, once, from the start.
-// The decoding is the browser's own, as the media player's is on Windows.
+// starts on the first gesture that counts as theirs in every browser (a
+// touch counts when it ends), once, from the start. The page says so while
+// it waits. A context that the system suspends or interrupts later (a
+// call, a locked screen) is woken by the next gesture and plays on; the
+// tune is not started again. The decoding is the browser's own, as the
+// media player's is on Windows, in its callback form, which older Safari
+// knows too; any failure is one console line and a silent card.
 EM_JS(void, page_play_tune, (const char *path, const unsigned char *bytes, int length), {
     var where = UTF8ToString(path);
     var fail = function(why) { console.error(where + ': cannot play music: ' + why); };
@@ -41,38 +46,70 @@ EM_JS(void, page_play_tune, (const char *path, const unsigned char *bytes, int l
     if (!Context)
         return fail('this browser has no Web Audio');
     var audio = Module.cardAudio = new Context();
-    var gestures = ['pointerdown', 'keydown', 'touchstart'];
+    if (navigator.audioSession)
+        navigator.audioSession.type = 'playback';  // heard with a phone's ringer muted
+    var tune = null;
+    var play = function() {
+        if (!tune || Module.cardTune || audio.state != 'running')
+            return;
+        Module.cardTune = audio.createBufferSource();
+        Module.cardTune.buffer = tune;
+        Module.cardTune.connect(audio.destination);
+        Module.cardTune.start(0);
+        if (Module.cardHint)
+            Module.cardHint(false);
+    };
+    Module.cardUnlock = function() {
+        if (audio.state == 'running' || audio.state == 'closed')
+            return play();
+        Promise.resolve(audio.resume()).then(play, function(e) { if (audio.state != 'closed') fail(e.message); });
+    };
+    var gestures = ['pointerup', 'touchend', 'click', 'keydown'];
     Module.cardForgetGestures = function() {
         gestures.forEach(function(g) { removeEventListener(g, Module.cardUnlock, true); });
     };
-    audio.decodeAudioData(HEAPU8.slice(bytes, bytes + length).buffer).then(function(tune) {
+    gestures.forEach(function(g) { addEventListener(g, Module.cardUnlock, true); });
+    var decoded = function(buffer) {
         if (audio.state == 'closed')
             return;  // the card ended meanwhile
-        var play = function() {
-            Module.cardForgetGestures();
-            if (Module.cardTune || audio.state != 'running')
-                return;
-            Module.cardTune = audio.createBufferSource();
-            Module.cardTune.buffer = tune;
-            Module.cardTune.connect(audio.destination);
-            Module.cardTune.start(0);
-        };
-        Module.cardUnlock = function() {
-            audio.resume().then(play, function(e) { if (audio.state != 'closed') fail(e.message); });
-        };
+        tune = buffer;
         if (audio.state == 'running')
             return play();
-        gestures.forEach(function(g) { addEventListener(g, Module.cardUnlock, true); });
-    }, function(e) { if (audio.state != 'closed') fail(e && e.message ? e.message : 'the browser cannot decode it'); });
+        if (Module.cardHint)
+            Module.cardHint(true);
+    };
+    var refused = function(e) { if (audio.state != 'closed') fail(e && e.message ? e.message : 'the browser cannot decode it'); };
+    try {
+        var promise = audio.decodeAudioData(HEAPU8.slice(bytes, bytes + length).buffer, decoded, refused);
+        if (promise && promise.catch)
+            promise.catch(function() {});  // already said by the callback
+    } catch (e) {
+        refused(e);
+    }
 });
 
 EM_JS(void, page_stop_tune, (), {
     if (Module.cardForgetGestures)
         Module.cardForgetGestures();
+    if (Module.cardHint)
+        Module.cardHint(false);
     if (Module.cardTune)
         Module.cardTune.stop();
     if (Module.cardAudio)
         Module.cardAudio.close();
+});
+
+// Keys typed into the page's own fields (the name) are not the card's.
+EM_JS(int, page_typing, (), {
+    var focused = document.activeElement;
+    return focused && focused.tagName == 'INPUT' ? 1 : 0;
+});
+
+// True once after the page has written another name for the card.
+EM_JS(int, page_took_new_name, (), {
+    var changed = Module.cardNewName;
+    Module.cardNewName = false;
+    return changed ? 1 : 0;
 });
 
 // The drawing buffer follows the canvas's size on the page, in device
@@ -91,11 +128,11 @@ static bool fit_drawing_buffer(int *width, int *height)
     return true;
 }
 
-// Escape ends the loop without setting quit, as on the desktop; other keys
-// are left to the page.
+// Escape ends the loop without setting quit, as on the desktop; other keys,
+// and Escape in the page's name field, are left to the page.
 static EM_BOOL key_down(int, const EmscriptenKeyboardEvent *event, void *record)
 {
-    if (strcmp(event->key, "Escape") == 0)
+    if (strcmp(event->key, "Escape") == 0 && !page_typing())
         ((app_state *)record)->msg = QUIT_MESSAGE;
     return EM_FALSE;
 }
@@ -146,12 +183,18 @@ static void start_music(app_state *app)
 }
 
 // Serves what arrived while the loop yielded, before any frame: a new size
-// on the page (viewport, then a paint) and Escape. False when nothing did.
+// on the page (viewport, then a paint), a new name (read, then a paint) and
+// Escape. False when nothing did.
 static bool serve_messages(app_state *app)
 {
     int width, height;
     if (fit_drawing_buffer(&width, &height)) {
         glViewport(0, 0, width, height);
+        gl_loop(app);
+        return true;
+    }
+    if (page_took_new_name()) {
+        gl_read_name(app);
         gl_loop(app);
         return true;
     }
@@ -167,14 +210,11 @@ void window_loop(app_state *app)
                 break;
             continue;
         }
-        app->phase += CARD_PHASE_STEP;
-        app->pulse = sin(app->phase) * 0.5;
+        window_advance_pulse(app);
         gl_loop(app);
         emscripten_sleep(CARD_IDLE_PAUSE_MS);
-        if (first_idle_frame) {
+        if (window_music_due(&first_idle_frame))
             start_music(app);
-            first_idle_frame = false;
-        }
     }
     // Teardown: the tune, the keys, the context.
     page_stop_tune();

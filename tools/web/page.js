@@ -1,0 +1,144 @@
+// The page around the card: which name it draws (from the address's
+// #from=, else the name block), what it says for the card (its label, the
+// music hint, a failure, the end), and the composer that puts another name
+// on the card and saves the page with it or makes a link to it.
+var CARD_GREETING = 'HAPPY HOLIDAYS AND A HAPPY NEW YEAR FROM';
+var cardPage = { original: null, name: '', pending: 0 };
+
+function cardElement(id) {
+  return document.getElementById(id);
+}
+
+// The page as it was opened, less the program's script, which comes after
+// this one and never changes. Kept before anything on the page changes, so
+// that a saved copy differs from the opened file only in its name block
+// (a page from disk cannot read its own file).
+function cardKeepPage() {
+  cardPage.original = document.documentElement.cloneNode(true);
+}
+
+function cardSavedPage(name) {
+  var page = cardPage.original.cloneNode(true), block = cardNameToBlock(name);
+  page.querySelector('body').appendChild(cardElement('card-program').cloneNode(true));
+  var element = page.querySelector('#sender-name');
+  element.textContent = block.text;
+  if (block.encoding)
+    element.setAttribute('data-encoding', block.encoding);
+  else
+    element.removeAttribute('data-encoding');
+  return '<!DOCTYPE html>\n' + page.outerHTML + '\n';
+}
+
+function cardNameAtStart() {
+  var block = cardElement('sender-name');
+  var fromAddress = cardNameFromAddress(location.hash);
+  return fromAddress !== null ? fromAddress : cardNameFromBlock(block.textContent, block.getAttribute('data-encoding'));
+}
+
+// Gives the card a name: its bytes in the card's name file, its drawn form
+// in the canvas's label and, while composing, under the field. A running
+// card reads the file again when told.
+function cardUseName(name) {
+  var drawable = cardNameBytes(name);
+  cardPage.name = drawable.kept;
+  Module.FS.writeFile('/name', drawable.bytes);
+  Module.cardNewName = true;
+  cardElement('canvas').setAttribute('aria-label', (CARD_GREETING + ' ' + drawable.drawn).trim());
+  cardElement('drawn-as').textContent = drawable.drawn != drawable.kept ? 'drawn as: ' + drawable.drawn : '';
+  cardElement('name-cut').textContent = drawable.cut ?
+    'The card has room for ' + CARD_NAME_LIMIT + ' letters; it draws the first ' + drawable.drawn.length + '.' : '';
+}
+
+var Module = {
+  canvas: cardElement('canvas'),
+  print: function (text) { console.log(text); },
+  printErr: function (text) { console.error(text); },
+  // Before the card starts: its files, as it reads them from its working folder.
+  preRun: [function () {
+    Module.FS.mkdir('/assets');
+    for (var path in cardAssets)
+      Module.FS.writeFile(path, Uint8Array.from(atob(cardAssets[path]), function (c) { return c.charCodeAt(0); }));
+    cardUseName(cardNameAtStart());
+    Module.cardNewName = false;  // the card reads this name when it sets up
+  }],
+  // A failure to make the window: its text under its caption, as the desktop's message box shows it.
+  cardFailed: function (caption, text) {
+    var heading = document.createElement('h2'), line = document.createElement('p');
+    heading.textContent = caption;
+    line.textContent = text;
+    cardElement('status').replaceChildren(heading, line);
+  },
+  // Shown while the tune waits for the person's first touch, click or key.
+  cardHint: function (waiting) {
+    cardElement('hint').hidden = !waiting;
+  },
+  // A page cannot close its own tab: after a normal end it says so, and offers the card again.
+  onExit: function (code) {
+    if (code != 0)
+      return;
+    var again = document.createElement('button');
+    again.id = 'again';
+    again.type = 'button';
+    again.textContent = 'See the card again';
+    again.addEventListener('click', function () { location.reload(); });
+    cardElement('status').replaceChildren('The card has ended. ', again);
+  }
+};
+
+// Saves the page with the name as a new file, as single-file pages do: a
+// Blob of its text behind a link that downloads it.
+function cardSave() {
+  var name = cardElement('name-field').value;
+  cardUseName(name);
+  var link = document.createElement('a');
+  link.href = URL.createObjectURL(new Blob([cardSavedPage(cardPage.name)], { type: 'text/html' }));
+  link.download = cardFileName(cardPage.name);
+  link.click();
+  setTimeout(function () { URL.revokeObjectURL(link.href); }, 60000);
+}
+
+function cardCopyLink() {
+  cardUseName(cardElement('name-field').value);
+  var field = cardElement('link');
+  field.value = cardLinkTo(location.href, cardPage.name);
+  field.hidden = false;
+  field.select();
+  if (navigator.clipboard)
+    navigator.clipboard.writeText(field.value).catch(function () {});
+}
+
+function cardOpenComposer() {
+  var composer = cardElement('composer'), open = composer.hidden;
+  composer.hidden = !open;
+  document.body.classList.toggle('composing', open);
+  cardElement('compose').setAttribute('aria-expanded', String(open));
+  if (open) {
+    cardElement('name-field').value = cardPage.name;
+    cardElement('name-field').focus();
+  }
+}
+
+// The card is redrawn with what is typed once the sender pauses, or at once on Preview.
+function cardTyped() {
+  clearTimeout(cardPage.pending);
+  cardPage.pending = setTimeout(function () { cardUseName(cardElement('name-field').value); }, 1000);
+}
+
+function cardStartPage() {
+  var served = location.protocol == 'http:' || location.protocol == 'https:';
+  cardElement('copy-link').hidden = !served;
+  cardElement('no-link').hidden = served;
+  cardElement('compose').addEventListener('click', cardOpenComposer);
+  cardElement('name-field').addEventListener('input', cardTyped);
+  cardElement('preview').addEventListener('click', function () { cardUseName(cardElement('name-field').value); });
+  cardElement('save').addEventListener('click', cardSave);
+  cardElement('copy-link').addEventListener('click', cardCopyLink);
+  addEventListener('hashchange', function () {
+    var name = cardNameFromAddress(location.hash);
+    if (name !== null)
+      cardUseName(name);
+  });
+}
+
+cardKeepPage();
+cardStartPage();

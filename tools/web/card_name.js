@@ -17,12 +17,10 @@ var CARD_NEAREST = { 'ł': 'l', 'Ł': 'L', 'đ': 'd', 'Đ': 'D', 'ı': 'i', 'ħ'
 // Only so many bytes of a name are read by the card.
 var CARD_NAME_LIMIT = 256;
 
-// The byte the card draws a character with, or -1 where it has no glyph.
-// Tab, line feed and carriage return pass, as they would from a name file.
+// The byte of a character in Windows-1252, or -1. Tab, line feed and
+// carriage return pass, as they would from a name file.
 function cardByteOf(ch) {
   var code = ch.codePointAt(0);
-  if (CARD_FOLDED[ch])
-    return -1;
   if (code == 9 || code == 10 || code == 13 || (code >= 0x20 && code < 0x7f) || (code >= 0xa0 && code <= 0xff))
     return code;
   var high = ch == ' ' ? -1 : CARD_1252_HIGH.indexOf(ch);

@@ -14,6 +14,13 @@ struct rgba_image {
 // 512 x 512: 16 x 16 cells of 32 x 32 texels, white glyphs whose shape is in
 // the alpha channel, rendered from the TrueType font given as bytes.
 rgba_image make_font_atlas(const std::vector<unsigned char> &font_file);
+// The cell (row * 16 + column) that the card draws for a byte of a name.
+int atlas_cell_of_byte(int byte);
+// The Unicode character whose glyph a byte's cell holds, 0 for an empty cell.
+uint32_t atlas_character(int byte);
+// One character's glyph as it sits in its cell: 32 x 32 alpha values, rows
+// top first.
+std::vector<unsigned char> glyph_cell_alpha(const std::vector<unsigned char> &font_file, uint32_t character);
 
 // The winter scene, 640 x 480, with a transparent sky.
 rgba_image make_winter_scene();

@@ -15,30 +15,42 @@ static bool broken(const char *what, int detail)
     return false;
 }
 
-// Printable codes hold white glyphs with a transparent rim; control codes,
-// the space, 127 and the upper half are empty; capitals stand at least 18
-// texels tall (27 pixels in a 480-line window).
+// The cells of the bytes the card draws (printable ASCII and Windows-1252's
+// letters, at the cells the card reaches for them) hold white glyphs with a
+// transparent rim; every other cell is empty, the cells of tab, line feed and
+// carriage return above all, or a name ending in a line break would show a
+// letter; capitals stand at least 18 texels tall (27 pixels in a 480-line
+// window). A glyph's topmost row is a faint edge: solid ink in the row just
+// inside the rim means an accent was cut there instead of scaled to fit.
 bool check_atlas(const rgba_image &atlas)
 {
-    for (int code = 0; code < 256; code++) {
-        int max_alpha = 0, rim_alpha = 0, coloured = 0, inked_rows = 0;
+    bool holds_glyph[256] = {};
+    for (int byte = 0; byte < 256; byte++)
+        holds_glyph[atlas_cell_of_byte(byte)] |= atlas_character(byte) != 0;
+    for (int cell = 0; cell < 256; cell++) {
+        int max_alpha = 0, rim_alpha = 0, coloured = 0, inked_rows = 0, first_row_alpha = 0;
         for (int y = 0; y < 32; y++) {
             bool inked = false;
             for (int x = 0; x < 32; x++) {
-                const unsigned char *t = &atlas.pixels[((code / 16 * 32 + y) * atlas.width + code % 16 * 32 + x) * 4];
+                const unsigned char *t = &atlas.pixels[((cell / 16 * 32 + y) * atlas.width + cell % 16 * 32 + x) * 4];
                 max_alpha = std::max(max_alpha, (int)t[3]);
                 if (x == 0 || y == 0 || x == 31 || y == 31)
                     rim_alpha = std::max(rim_alpha, (int)t[3]);
+                if (y == 1)
+                    first_row_alpha = std::max(first_row_alpha, (int)t[3]);
                 coloured += t[3] > 0 && (t[0] & t[1] & t[2]) != 255;
                 inked = inked || t[3] >= 128;
             }
             inked_rows += inked;
         }
-        bool printable = code > ' ' && code < 127;
-        if (max_alpha != (printable ? 255 : 0) || rim_alpha || coloured)
-            return broken("an atlas cell is not a white glyph inside a transparent rim, or not empty", code);
-        if ((code == 'H' || code == 'E') && inked_rows < 18)
-            return broken("a capital is too small", code);
+        if ((cell == '\t' || cell == '\n' || cell == '\r') && max_alpha)
+            return broken("the cell of a tab, line feed or carriage return is not empty", cell);
+        if (max_alpha != (holds_glyph[cell] ? 255 : 0) || rim_alpha || coloured)
+            return broken("an atlas cell is not a white glyph inside a transparent rim, or not empty", cell);
+        if ((cell == 'H' || cell == 'E') && inked_rows < 18)
+            return broken("a capital is too small", cell);
+        if (first_row_alpha >= 128)
+            return broken("a glyph is cut at the top of its cell", cell);
     }
     return true;
 }

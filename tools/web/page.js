@@ -114,7 +114,7 @@ function cardOpenComposer() {
   cardElement('compose').setAttribute('aria-expanded', String(open));
   if (open) {
     cardElement('name-field').value = cardPage.name;
-    cardElement('name-field').focus();
+    cardElement('name-field').select();  // typing replaces the name that came with the card
   }
 }
 

@@ -41,8 +41,10 @@ function cardNameAtStart() {
 function cardUseName(name) {
   var drawable = cardNameBytes(name);
   cardPage.name = drawable.kept;
-  Module.FS.writeFile('/name', drawable.bytes);
-  Module.cardNewName = true;
+  if (Module.FS) {  // else the card is not loaded yet, and reads the name it is given then
+    Module.FS.writeFile('/name', drawable.bytes);
+    Module.cardNewName = true;
+  }
   cardElement('canvas').setAttribute('aria-label', (CARD_GREETING + ' ' + drawable.drawn).trim());
   cardElement('drawn-as').textContent = drawable.drawn != drawable.kept ? 'drawn as: ' + drawable.drawn : '';
   cardElement('name-cut').textContent = drawable.cut ?

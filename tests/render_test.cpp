@@ -3,11 +3,13 @@
 // Point (x, y) of the card is pixel ((x + 1) * 320, (1 - y) * 240); the test
 // atlas draws glyphs as white blocks mid-cell, the test picture is clear
 // above and dark blue below.
+#include "assets.h"
 #include "card.h"
 #include "support.h"
 
 #include <filesystem>
 #include <gtest/gtest.h>
+#include <iconv.h>
 #include <stb_image.h>
 
 using namespace testing::internal;  // CaptureStderr and friends
@@ -70,6 +72,48 @@ TEST(Render, FirstPaintThenTheCardAtThreePulses)
     expect_frame(&app, 0.0, "pulse_half_red", points, {128, 0, 0});
     expect_frame(&app, 0.5, "pulse_dark_green", points, {0, 128, 0});
     stbi_image_free(app.background_pixels), stbi_image_free(app.font_pixels), free(app.name_text);
+    offscreen_close();
+}
+
+// Each byte, drawn by the card from the shipped atlas into a box of exactly
+// 32 x 32 pixels over black (the shadow black on black), shows the glyph of
+// its Windows-1252 character (decoded by iconv) rendered from the font on its
+// own. Blank: tab, LF, CR, the spaces, DEL, the undefined bytes, and the three
+// letters whose cells are those of tab, LF and CR.
+TEST(Render, EveryByteDrawsTheGlyphOfItsWindows1252Character)
+{
+    ASSERT_TRUE(offscreen_open(640, 320));
+    enter_fresh_folder("atlas");
+    write_card_files("");
+    std::filesystem::copy_file(CARD_SOURCE_DIR "/assets/font.png", "assets/font.png", std::filesystem::copy_options::overwrite_existing);
+    app_state app = {};
+    gl_setup(&app);
+    std::string font = read_bytes(CARD_FONT_FILE);
+    ASSERT_FALSE(font.empty()) << CARD_FONT_FILE;
+    const std::string blank("\t\n\r \x7f\x81\x8d\x8f\x90\x9d\xa0\xf9\xfa\xfd");
+    iconv_t decoder = iconv_open("UTF-32LE", "CP1252");
+    for (int byte = 9; byte < 256; byte++) {
+        if (byte < ' ' && blank.find((char)byte) == std::string::npos)
+            continue;  // the other control codes' cells hold letters of bytes above 0xF0
+        char text = (char)byte, *in = &text, *out;
+        uint32_t character = 0;
+        size_t in_left = 1, out_left = 4;
+        iconv(decoder, &in, &in_left, &(out = (char *)&character), &out_left);
+        std::vector<unsigned char> want = blank.find(text) == std::string::npos
+            ? glyph_cell_alpha({font.begin(), font.end()}, character) : std::vector<unsigned char>(32 * 32, 0);
+        glClear(GL_COLOR_BUFFER_BIT);
+        glBindTexture(GL_TEXTURE_2D, app.font_texture);
+        glBegin(GL_QUADS);
+        gl_draw_str(-0.1, &text, 1);  // the box: pixels x 32 to 63, y 144 to 175
+        glEnd();
+        test_image frame = offscreen_frame();
+        int wrong = 0;
+        for (int i = 0; i < 32 * 32; i++)
+            wrong += abs(frame.pixels[((144 + i / 32) * 640 + 32 + i % 32) * 3] - want[i]) > 2;
+        EXPECT_EQ(wrong, 0) << "byte " << byte << " (U+" << std::hex << character << ")";
+    }
+    iconv_close(decoder);
+    stbi_image_free(app.background_pixels), stbi_image_free(app.font_pixels);
     offscreen_close();
 }
 

@@ -3,7 +3,7 @@
 // music hint, a failure, the end), and the composer that puts another name
 // on the card and saves the page with it or makes a link to it.
 var CARD_GREETING = 'HAPPY HOLIDAYS AND A HAPPY NEW YEAR FROM';
-var cardPage = { original: null, name: '', pending: 0 };
+var cardPage = { original: null, name: null, pending: 0 };
 
 function cardElement(id) {
   return document.getElementById(id);
@@ -41,7 +41,7 @@ function cardNameAtStart() {
 function cardUseName(name) {
   var drawable = cardNameBytes(name);
   cardPage.name = drawable.kept;
-  if (Module.FS) {  // else the card is not loaded yet, and reads the name it is given then
+  if (Module.FS) {  // else the card has not loaded yet, and starts with this name
     Module.FS.writeFile('/name', drawable.bytes);
     Module.cardNewName = true;
   }
@@ -60,7 +60,7 @@ var Module = {
     Module.FS.mkdir('/assets');
     for (var path in cardAssets)
       Module.FS.writeFile(path, Uint8Array.from(atob(cardAssets[path]), function (c) { return c.charCodeAt(0); }));
-    cardUseName(cardNameAtStart());
+    cardUseName(cardPage.name !== null ? cardPage.name : cardNameAtStart());
     Module.cardNewName = false;  // the card reads this name when it sets up
   }],
   // A failure to make the window: its text under its caption, as the desktop's message box shows it.

@@ -58,7 +58,9 @@ uint32_t atlas_character(int byte)
 }
 
 // Scales both ways so that the glyph's top stays inside the margin (the
-// accented capitals): scaled rather than cut, so the accent stays whole.
+// accented capitals): scaled rather than cut, so the accent stays whole. The
+// texel of slack leaves the accent's tip only grazing the top row, so solid
+// ink there means a cut, which check_atlas looks for.
 static void fit_above_baseline(const stbtt_fontinfo &font, int glyph, float *scale_x, float *scale_y)
 {
     int x0, y0, x1, y1;

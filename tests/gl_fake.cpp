@@ -30,6 +30,7 @@ extern "C" {
 void glColor4f(GLfloat r, GLfloat g, GLfloat b, GLfloat a) { record("glColor4f", {r, g, b, a}); }
 void glTexCoord2f(GLfloat s, GLfloat t) { record("glTexCoord2f", {s, t}); }
 void glVertex3f(GLfloat x, GLfloat y, GLfloat z) { record("glVertex3f", {x, y, z}); }
+void glClearColor(GLclampf r, GLclampf g, GLclampf b, GLclampf a) { record("glClearColor", {r, g, b, a}); }
 // What the tests do not read.
 void glBegin(GLenum) {}
 void glEnd(void) {}
@@ -37,7 +38,6 @@ void glColor3f(GLfloat, GLfloat, GLfloat) {}
 void glVertex2f(GLfloat, GLfloat) {}
 void glEnable(GLenum) {}
 void glBlendFunc(GLenum, GLenum) {}
-void glClearColor(GLclampf, GLclampf, GLclampf, GLclampf) {}
 void glClear(GLbitfield) {}
 void glBindTexture(GLenum, GLuint) {}
 void glTexParameteri(GLenum, GLenum, GLint) {}

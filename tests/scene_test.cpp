@@ -25,12 +25,10 @@ struct drawn_glyph {
 
 // Each glyph is 400 shadow quads (a colour, then four corners of texture
 // coordinate and vertex), then a white colour and its own four corners.
-std::vector<drawn_glyph> draw(double y, const std::string &text)
+std::vector<drawn_glyph> glyphs_from(size_t first_call)  // of the calls recorded
 {
-    gl_fake_reset();
-    gl_draw_str(y, text.data(), text.size());
     std::vector<drawn_glyph> glyphs(1);
-    for (size_t i = 0; i + 9 <= gl_calls.size(); i += 9) {
+    for (size_t i = first_call; i + 9 <= gl_calls.size(); i += 9) {
         const std::vector<double> &colour = gl_calls[i].args, &st = gl_calls[i + 1].args, &v0 = gl_calls[i + 2].args,
                                   &st2 = gl_calls[i + 5].args, &v2 = gl_calls[i + 6].args;
         drawn_glyph &g = glyphs.back();
@@ -47,8 +45,15 @@ std::vector<drawn_glyph> draw(double y, const std::string &text)
         glyphs.emplace_back();
     }
     glyphs.pop_back();
-    EXPECT_EQ(gl_calls.size(), glyphs.size() * 401 * 9);
+    EXPECT_EQ(gl_calls.size() - first_call, glyphs.size() * 401 * 9);
     return glyphs;
+}
+
+std::vector<drawn_glyph> draw(double y, const std::string &text)
+{
+    gl_fake_reset();
+    gl_draw_str(y, text.data(), text.size());
+    return glyphs_from(0);
 }
 
 // Where glyphs start on a line: worked out in double and rounded once to
@@ -58,10 +63,25 @@ const float lefts[16] = {-0x1.ccccccp-1f, -0x1.947ae2p-1f, -0x1.5c28f6p-1f, -0x1
                          -0x1.666666p-2f, -0x1.eb851ep-3f, -0x1.0a3d7p-3f,  -0x1.47ae14p-6f, 0x1.70a3d8p-4f,
                          0x1.99999ap-3f,  0x1.3d70a4p-2f,  0x1.ae147ap-2f,  0x1.0f5c28p-1f,  0x1.47ae14p-1f, 0x1.8p-1f};
 
+using text_lines = std::vector<std::pair<double, std::string>>;  // baseline and text
+
+// Glyphs in lines by their baselines, each glyph checked for where it starts on its line.
+text_lines lines_of(const std::vector<drawn_glyph> &glyphs)
+{
+    text_lines lines;
+    for (const drawn_glyph &g : glyphs) {
+        if (lines.empty() || lines.back().first != g.bottom)
+            lines.emplace_back(g.bottom, "");
+        EXPECT_EQ(g.left, lefts[lines.back().second.size()]) << "glyph " << lines.back().second.size() << " of a line";
+        lines.back().second += (char)g.code;
+    }
+    return lines;
+}
+
 const struct {
     double y;
     std::string text;
-    std::vector<std::pair<double, std::string>> lines;  // baseline and text
+    text_lines lines;
 } layout_cases[] = {
     {0.75, std::string(consumer_prefix, 40), {{0.75, "HAPPY HOLIDAYS"}, {0.53, "AND A HAPPY"}, {0.31, "NEW YEAR FROM"}}},
     // Forced breaks drop the Q and the 5.
@@ -84,17 +104,34 @@ TEST(Text, LaysOutLinesByTheWrappingRules)
 {
     for (const auto &c : layout_cases) {
         SCOPED_TRACE(c.text);
-        std::vector<std::pair<double, std::string>> lines;
-        for (const drawn_glyph &g : draw(c.y, c.text)) {
-            if (lines.empty() || lines.back().first != g.bottom)
-                lines.emplace_back(g.bottom, "");
-            EXPECT_EQ(g.left, lefts[lines.back().second.size()]) << "glyph " << lines.back().second.size() << " of a line";
-            lines.back().second += (char)g.code;
-        }
+        text_lines lines = lines_of(draw(c.y, c.text));
         ASSERT_EQ(lines.size(), c.lines.size());
         for (size_t i = 0; i < lines.size(); i++)  // baselines exactly as single precision rounds them
             EXPECT_EQ(lines[i], std::make_pair((double)(float)c.lines[i].first, c.lines[i].second)) << "line " << i;
     }
+}
+
+// Whole frames after setup: each idle frame clears to the pulse one phase step
+// on (after k steps 0.5 sin(0.01 k), as floats), and draws the greeting and the
+// name from their own baselines, as single precision rounds them, glyph for glyph.
+TEST(Frame, ClearsToEachPulseAndDrawsTheTextOnItsBaselines)
+{
+    enter_fresh_folder("frame");
+    write_card_files("AB");
+    app_state app = {};
+    gl_fake_reset();
+    gl_setup(&app);
+    for (int k = 1; k <= 629; k++) {  // one whole period
+        window_advance_pulse(&app);
+        gl_fake_reset();
+        gl_loop(&app);
+        double pulse = 0.5 * sin(k * 0.01);
+        ASSERT_EQ(std::vector<float>(gl_calls[0].args.begin(), gl_calls[0].args.end()), (std::vector<float>{(float)(0.5 - pulse), (float)pulse, 0, 0})) << "idle frame " << k;
+    }
+    auto first_glyph = std::find_if(gl_calls.begin(), gl_calls.end(), [](const gl_call &c) { return c.name == "glColor4f"; });
+    EXPECT_EQ(lines_of(glyphs_from(first_glyph - gl_calls.begin())),
+              (text_lines{{(float)0.75, "HAPPY HOLIDAYS"}, {(float)0.53, "AND A HAPPY"}, {(float)0.31, "NEW YEAR FROM"}, {(float)-0.35, "AB"}}));
+    stbi_image_free(app.background_pixels), stbi_image_free(app.font_pixels), free(app.name_text);
 }
 
 // Corners run clockwise from the top left; the shadow is 20 x 20 copies

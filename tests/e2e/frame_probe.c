@@ -1,9 +1,11 @@
-/* Preloaded into the Linux card by the soak run and the leak check, never
- * part of the card: every 25 presented frames it rewrites the count into
- * the file named by CARD_PROBE_FILE (whole, through a rename, so a reader
- * never sees half). With CARD_PROBE_LEAK set it leaks that many bytes once,
- * from inside the card's window_swap, for the leak check to find. */
+/* Preloaded into the Linux card by its end-to-end runs, never part of the
+ * card: every 25 presented frames it rewrites the count into the file named
+ * by CARD_PROBE_FILE (whole, through a rename, so a reader never sees half);
+ * to CARD_PROBE_CLEAR it adds each frame's clear colour, red and green. With
+ * CARD_PROBE_LEAK set it leaks that many bytes once, from inside the card's
+ * window_swap, for the leak check to find. GL comes from the card itself. */
 #define _GNU_SOURCE
+#include <GL/gl.h>
 #include <SDL.h>
 #include <dlfcn.h>
 #include <stdio.h>
@@ -17,6 +19,13 @@ void SDL_GL_SwapWindow(SDL_Window *window)
     static unsigned long frames;
     real = real ? real : (void (*)(SDL_Window *))dlsym(RTLD_NEXT, "SDL_GL_SwapWindow");
     real(window);
+    static FILE *clear_log;  /* line-buffered, for the case to wait on */
+    if (frames == 0 && getenv("CARD_PROBE_CLEAR") && (clear_log = fopen(getenv("CARD_PROBE_CLEAR"), "w")))
+        setvbuf(clear_log, NULL, _IOLBF, 0);
+    GLfloat colour[4];
+    glGetFloatv(GL_COLOR_CLEAR_VALUE, colour);
+    if (clear_log)
+        fprintf(clear_log, "%.9g %.9g\n", colour[0], colour[1]);
     if (frames == 0 && getenv("CARD_PROBE_LEAK")) {
         probe_leaked = malloc(strtoul(getenv("CARD_PROBE_LEAK"), NULL, 10));
         probe_leaked = NULL;  // nothing points at the block any more

@@ -122,11 +122,11 @@ check_played_once() {
     [ "$(tail -c +$((lead + size + 1)) "$work/audio.raw" | tr -d '\000' | wc -c)" -eq 0 ] || fail "sound after the tune"
 }
 
-# Linux: the size, the drawn card, the moving pulse, keys other than
-# Escape ignored, the card stretched with its window, the tune played once,
-# Escape ending it with 0, and nothing but the loaded line said.
+# Linux: the size, the drawn card, the pulse moving a phase step an idle frame,
+# keys other than Escape ignored, the card stretched with its window, the tune
+# played once, Escape ending it with 0, and nothing but the loaded line said.
 case_linux_card() {
-    prepare; start_card
+    prepare; start_card CARD_PROBE_CLEAR="$work/clear.txt" LD_PRELOAD="$PROBE"
     xdotool getwindowgeometry "$window" | grep -q "Geometry: 640x480" || fail "the window is not 640 x 480"
     press a; press Return; drawn
     wait_for "the pulse colour to change" pulse_moved
@@ -134,8 +134,12 @@ case_linux_card() {
     wait_for "the window to be 800 x 600" eval 'xdotool getwindowgeometry "$window" | grep -q "Geometry: 800x600"'
     client="0 0 800 600" && wait_for "the card to be drawn stretched" card_drawn
     wait_for "the tune to be played" tune_recorded
+    wait_for "five phase steps" eval '[ "$(uniq "$work/clear.txt" | wc -l)" -gt 5 ]'
     press Escape; expect_exit 0
     check_played_once
+    # Paints repeat a pulse; the others are 0.5 sin(0.01 k), k = 0, 1, 2... (green is reported clamped at 0).
+    why=$(uniq "$work/clear.txt" | awk '{ p = 0.5 * sin(0.01 * (NR - 1)); g = p > 0 ? p : 0 }
+        ($1 - 0.5 + p) ^ 2 + ($2 - g) ^ 2 > 1e-14 { print "pulse " NR - 1 " clears to " $0 ", not to pulse " p; exit 1 }') || fail "$why"
     [ "$(cat "$work/out.txt")" = "loaded 64x48x4 image" ] || fail "standard output: $(cat "$work/out.txt")"
     [ -z "$(card_errors)" ] || fail "unexpected standard error"
 }

@@ -23,9 +23,9 @@ struct drawn_glyph {
     std::vector<float> shadow_z, shadow_dx;  // of each shadow quad, in order
 };
 
-// Each glyph is 400 shadow quads (a colour, then four corners of texture
-// coordinate and vertex), then a white colour and its own four corners.
-std::vector<drawn_glyph> glyphs_from(size_t first_call)  // of the calls recorded
+// The glyphs recorded from call first_call on: each is 400 shadow quads (a colour, then
+// four corners of texture coordinate and vertex), then a white colour and its own four corners.
+std::vector<drawn_glyph> glyphs_from(size_t first_call)
 {
     std::vector<drawn_glyph> glyphs(1);
     for (size_t i = first_call; i + 9 <= gl_calls.size(); i += 9) {

@@ -11,9 +11,12 @@ TEST_PACKAGES="$CARD_PACKAGES $DISPLAY_PACKAGES libx11-dev fonts-dejavu-core lib
 libbenchmark-dev g++-mingw-w64-x86-64-posix wine wine64 clang libclang-rt-14-dev"
 
 WEB_PACKAGES="cmake make libstb-dev emscripten"
-# The browser tests drive Debian's chromium with playwright-core from npm
-# (Node.js from Debian where there is none).
-BROWSER_PACKAGES="chromium"
+# The browser tests drive Debian's chromium and firefox-esr with
+# puppeteer-core, and WebKitGTK's MiniBrowser through its WebDriver with
+# selenium-webdriver, both from npm (Node.js from Debian where there is
+# none); Firefox and WebKit draw on a virtual display and play into a
+# silent PulseAudio.
+BROWSER_PACKAGES="chromium firefox-esr webkit2gtk-driver pulseaudio xvfb xauth"
 
 card_root=$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)
 card_build="$card_root/build"

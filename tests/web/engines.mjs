@@ -15,7 +15,7 @@ import { createServer } from 'node:net';
 // canvas at points of the 640 x 480 card, whatever its size on the page.
 export const PROBE = `<script>(() => {
   const test = window.cardTest = { lines: [], decodes: 0, starts: 0, firstPaint: null };
-  for (const level of ['log', 'info', 'warn', 'error']) {
+  for (const level of ['log', 'warn', 'error']) {
     const write = console[level];
     console[level] = (...a) => { test.lines.push(a.join(' ')); write.apply(console, a); };
   }
@@ -39,45 +39,40 @@ export const PROBE = `<script>(() => {
   AudioBufferSourceNode.prototype.start = function (...a) { test.starts++; return start.apply(this, a); };
   test.pixels = (points) => {
     const card = document.getElementById('canvas'), scale = card.width / 640;
-    const copy = Object.assign(document.createElement('canvas'), { width: card.width, height: card.height });
-    const context = copy.getContext('2d');
+    const context = Object.assign(document.createElement('canvas'), { width: card.width, height: card.height }).getContext('2d');
     context.drawImage(card, 0, 0);
     return points.map(([x, y]) => [...context.getImageData(Math.floor(x * scale), Math.floor(y * scale), 1, 1).data.slice(0, 3)]);
   };
 })();</script>`;
 
+// Chromium holds sound back until a gesture, as a desktop browser does.
 const CHROMIUM_ARGS = ['--no-sandbox', '--enable-unsafe-swiftshader', '--disable-background-networking',
   '--disable-component-update', '--autoplay-policy=document-user-activation-required'];
-const MINIBROWSER = '/usr/lib/x86_64-linux-gnu/webkit2gtk-4.1/MiniBrowser';
 
-// A browser of ENGINE showing a page of width x height CSS pixels; goto()
-// opens an address in it.
+// A browser of ENGINE showing a page of width x height CSS pixels.
 export async function launch(engine, { width = 800, height = 600, scale = 1, args = [] } = {}) {
-  return engine == 'webkit' ? launchWebKit(width, height) : launchPuppeteer(engine, width, height, scale, args);
-}
-
-async function launchPuppeteer(engine, width, height, scale, args) {
+  if (engine == 'webkit')
+    return launchWebKit(width, height);
   const browser = await puppeteer.launch(engine == 'chromium'
     ? { executablePath: '/usr/bin/chromium', args: [...CHROMIUM_ARGS, ...args] }
     : { browser: 'firefox', executablePath: '/usr/bin/firefox-esr', headless: false });
   const page = await browser.newPage();
   await page.setViewport({ width, height, deviceScaleFactor: scale });
   // Puppeteer's own evaluate counts as a person's gesture, which would let
-  // the tune start unbidden: plain CDP and BiDi calls (the latter through
-  // puppeteer's inner BiDi realm) do not.
+  // the tune start unbidden: plain CDP, and BiDi through puppeteer's inner
+  // realm, do not.
   const cdp = engine == 'chromium' && await page.createCDPSession(), realm = page.mainFrame().browsingContext?.defaultRealm;
-  const evaluate = async (fn, ...a) => {
-    const expression = `Promise.resolve((${fn})(...${JSON.stringify(a)})).then((v) => JSON.stringify(v ?? null))`;
-    const answer = cdp ? await cdp.send('Runtime.evaluate', { expression, awaitPromise: true, returnByValue: true })
-      : await realm.evaluate(expression, true, { resultOwnership: 'none' });
-    const error = answer.exceptionDetails;
-    if (error) throw new Error(error.exception?.description ?? error.text);
-    return JSON.parse(answer.result.value);
-  };
   return {
     page,
     goto: (url) => page.goto(url),
-    evaluate,
+    evaluate: async (fn, ...a) => {
+      const expression = `Promise.resolve((${fn})(...${JSON.stringify(a)})).then((v) => JSON.stringify(v ?? null))`;
+      const answer = cdp ? await cdp.send('Runtime.evaluate', { expression, awaitPromise: true, returnByValue: true })
+        : await realm.evaluate(expression, true, { resultOwnership: 'none' });
+      const error = answer.exceptionDetails;
+      if (error) throw new Error(error.exception?.description ?? error.text);
+      return JSON.parse(answer.result.value);
+    },
     click: (x, y) => page.mouse.click(x, y),
     clickOn: (selector) => page.click(selector),
     press: (key) => page.keyboard.press(key),
@@ -86,30 +81,26 @@ async function launchPuppeteer(engine, width, height, scale, args) {
   };
 }
 
-const freePort = () => new Promise((resolve) => {
-  const server = createServer().listen(0, '127.0.0.1', () => { const { port } = server.address(); server.close(() => resolve(port)); });
-});
-
 async function launchWebKit(width, height) {
-  const port = await freePort(), server = spawn('/usr/bin/WebKitWebDriver', [`--port=${port}`], { stdio: 'ignore' });
-  let driver;
-  for (const end = Date.now() + 60000; !driver && Date.now() < end;) {
-    driver = await new Builder().usingServer(`http://127.0.0.1:${port}`).withCapabilities({ browserName: 'MiniBrowser',
-      'webkitgtk:browserOptions': { binary: MINIBROWSER, args: ['--automation'] } }).build().catch(() => null);
-    if (!driver) await new Promise((r) => setTimeout(r, 200));
-  }
+  const free = createServer().listen(0, '127.0.0.1');
+  await new Promise((resolve) => free.on('listening', resolve));
+  const port = free.address().port, server = (free.close(), spawn('/usr/bin/WebKitWebDriver', [`--port=${port}`], { stdio: 'ignore' }));
+  const capabilities = { browserName: 'MiniBrowser',
+    'webkitgtk:browserOptions': { binary: '/usr/lib/x86_64-linux-gnu/webkit2gtk-4.1/MiniBrowser', args: ['--automation'] } };
+  let driver = null;
+  for (const end = Date.now() + 60000; !driver && Date.now() < end; await new Promise((r) => setTimeout(r, 200)))
+    driver = await new Builder().usingServer(`http://127.0.0.1:${port}`).withCapabilities(capabilities).build().catch(() => null);
   if (!driver) { server.kill(); throw new Error('WebKitWebDriver did not start'); }
   // The window's size less the browser's own bars is the page's.
   await driver.manage().window().setRect({ width, height });
   const [outerW, outerH, innerW, innerH] = await driver.executeScript('return [outerWidth, outerHeight, innerWidth, innerHeight]');
   await driver.manage().window().setRect({ width: width + outerW - innerW, height: height + outerH - innerH });
-  const keys = { Escape: Key.ESCAPE };
   return {
     goto: (url) => driver.get(url),
     evaluate: (fn, ...a) => driver.executeScript(`return (${fn}).apply(null, arguments)`, ...a),
     click: (x, y) => driver.actions().move({ x, y, origin: Origin.VIEWPORT }).click().perform(),
     clickOn: async (selector) => (await driver.findElement(By.css(selector))).click(),
-    press: (key) => driver.actions().sendKeys(keys[key] ?? key).perform(),
+    press: (key) => driver.actions().sendKeys({ Escape: Key.ESCAPE }[key] ?? key).perform(),
     type: async (selector, text) => { const field = await driver.findElement(By.css(selector)); await field.clear(); await field.sendKeys(text); },
     close: async () => { await driver.quit().catch(() => {}); server.kill(); },
   };

@@ -1,10 +1,8 @@
-// The browser card, the one HTML file itself (a copy with engines.mjs's probe
-// in it): one scenario in Chromium, Firefox and WebKit, and what only
-// Chromium emulates (no WebGL, a phone's touch, density and a resized
-// window). Each wait is for something seen and gives up after a minute.
-// Usage: node card_test.mjs CASE PAGE.html WORK_DIR, CASE being
-// scenario.ENGINE, no_webgl, phone or density_and_resize; or by hand
-// `shots PAGE.html DOCS_DIR`, which saves the README's pictures.
+// The browser card's one HTML file (a copy with engines.mjs's probe in it):
+// one scenario in Chromium, Firefox and WebKit, and what only Chromium
+// emulates. Each wait is for something seen, for a minute at most. Usage:
+// node card_test.mjs scenario.ENGINE|no_webgl|phone|density_and_resize
+// PAGE.html WORK_DIR; by hand, `shots PAGE.html WORK_DIR DOCS_DIR` saves the README's pictures.
 import { launch, PROBE } from './engines.mjs';
 import axe from 'axe-core';
 import { readFileSync, writeFileSync, mkdirSync } from 'node:fs';
@@ -173,13 +171,11 @@ const cases = {
     await browser.close();
   },
 
-  // At density 2: the first paint, before the scene is set up, white with
-  // the greeting as black-rimmed boxes (the sky; inside the 'H' box, outside
-  // its glyph; the rims left of and above it). A window made bigger while the
-  // card runs: the drawing buffer (in device pixels) and the picture follow
-  // (snow in the bottom-right corner, not the clear colour beyond an old
-  // viewport). A context suspended later is resumed by the next click, and
-  // the tune is not started again.
+  // At density 2, the first paint (before the scene is set up) white with the
+  // greeting as black-rimmed boxes: the sky; inside the 'H' box, outside its
+  // glyph; the rims left of and above it. Made bigger, the drawing buffer and
+  // the picture follow: snow in the bottom-right corner, not the clear colour
+  // beyond an old viewport. A suspended tune plays on at the next click.
   async density_and_resize() {
     const browser = await launch('chromium', { width: 500, height: 700, scale: 2 });
     await browser.goto(pageUrl);
@@ -203,15 +199,13 @@ const cases = {
 
   // By hand: the README's pictures, the card on a phone and in a wide window, and the composer.
   async shots() {
-    const browser = await launch('chromium'), shot = (name) => browser.page.screenshot({ path: `${work}/${name}.png` });
-    await browser.page.emulate(PHONE(390, 844));
-    await browser.goto(pageUrl);
-    await cardRuns(browser);
-    await shot('phone');
-    await browser.page.emulate({ viewport: { width: 1600, height: 900 }, userAgent: '' });
-    await browser.goto(pageUrl);
-    await cardRuns(browser);
-    await shot('wide');
+    const browser = await launch('chromium'), shot = (name) => browser.page.screenshot({ path: `${process.argv[5]}/${name}.png` });
+    for (const [name, device] of [['phone', PHONE(390, 844)], ['wide', { viewport: { width: 1600, height: 900 }, userAgent: '' }]]) {
+      await browser.page.emulate(device);
+      await browser.goto(pageUrl);
+      await cardRuns(browser);
+      await shot(name);
+    }
     await browser.clickOn('#compose');
     await browser.type('#name-field', 'Zoë Müller-Łukasz');
     await waitFor('the name drawn', () => nameDrawn(browser, 'Zoë Müller-Lukasz', '111'));

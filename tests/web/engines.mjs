@@ -15,10 +15,8 @@ import { createServer } from 'node:net';
 // canvas at points of the 640 x 480 card, whatever its size on the page.
 export const PROBE = `<script>(() => {
   const test = window.cardTest = { lines: [], decodes: 0, starts: 0, firstPaint: null };
-  for (const level of ['log', 'warn', 'error']) {
-    const write = console[level];
-    console[level] = (...a) => { test.lines.push(a.join(' ')); write.apply(console, a); };
-  }
+  for (const level of ['log', 'warn', 'error'])
+    console[level] = ((write) => (...a) => { test.lines.push(a.join(' ')); write.apply(console, a); })(console[level]);
   addEventListener('error', (e) => test.lines.push('uncaught ' + e.message));
   const getContext = HTMLCanvasElement.prototype.getContext, upload = WebGLRenderingContext.prototype.texImage2D;
   HTMLCanvasElement.prototype.getContext = function (type, options) {

@@ -1,10 +1,7 @@
-// Link-time fakes for the GL 1.1 calls of the card's scene. glTexImage2D reads
-// and counts every byte a real upload would under the unpack alignment: an
-// upload past its buffer shows in the count, and under AddressSanitizer.
+// Link-time fakes for the GL 1.1 calls of the card's scene. glTexImage2D reads every byte a real upload would
+// under the unpack alignment, and counts them: an upload past its buffer shows there and under AddressSanitizer.
 #include "support.h"
 #include "card.h"
-
-#include <initializer_list>
 
 std::vector<gl_call> gl_calls;
 bool gl_recording = true;
@@ -32,15 +29,10 @@ void glTexCoord2f(GLfloat s, GLfloat t) { record("glTexCoord2f", {s, t}); }
 void glVertex3f(GLfloat x, GLfloat y, GLfloat z) { record("glVertex3f", {x, y, z}); }
 void glClearColor(GLclampf r, GLclampf g, GLclampf b, GLclampf a) { record("glClearColor", {r, g, b, a}); }
 // What the tests do not read.
-void glBegin(GLenum) {}
-void glEnd(void) {}
-void glColor3f(GLfloat, GLfloat, GLfloat) {}
-void glVertex2f(GLfloat, GLfloat) {}
-void glEnable(GLenum) {}
-void glBlendFunc(GLenum, GLenum) {}
-void glClear(GLbitfield) {}
-void glBindTexture(GLenum, GLuint) {}
-void glTexParameteri(GLenum, GLenum, GLint) {}
+void glBegin(GLenum) {}  void glEnd(void) {}  void glClear(GLbitfield) {}
+void glColor3f(GLfloat, GLfloat, GLfloat) {}  void glVertex2f(GLfloat, GLfloat) {}
+void glEnable(GLenum) {}  void glBlendFunc(GLenum, GLenum) {}
+void glBindTexture(GLenum, GLuint) {}  void glTexParameteri(GLenum, GLenum, GLint) {}
 void glGenTextures(GLsizei n, GLuint *names) { for (GLsizei i = 0; i < n; i++) names[i] = next_texture++; }
 void glGetIntegerv(GLenum name, GLint *value) { *value = name == GL_MAX_TEXTURE_SIZE ? gl_fake_max_texture_size : 0; }
 void glPixelStorei(GLenum name, GLint value) { unpack_alignment = name == GL_UNPACK_ALIGNMENT ? value : unpack_alignment; }
@@ -64,7 +56,4 @@ GLenum glGetError(void)
 }
 }  // extern "C"
 
-bool window_swap(app_state *)
-{
-    return true;
-}
+bool window_swap(app_state *) { return true; }

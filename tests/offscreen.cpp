@@ -16,16 +16,9 @@ bool offscreen_open(int width, int height)
     return context && OSMesaMakeCurrent(context, buffer.data(), GL_UNSIGNED_BYTE, width, height);
 }
 
-void offscreen_close()
-{
-    OSMesaDestroyContext(context);
-}
+void offscreen_close() { OSMesaDestroyContext(context); }
 
-bool window_swap(app_state *)
-{
-    glFinish();
-    return true;
-}
+bool window_swap(app_state *) { glFinish(); return true; }
 
 test_image offscreen_frame()
 {

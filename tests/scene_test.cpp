@@ -1,6 +1,5 @@
-// The card's scene against the recording GL fakes: text layout, the exact
-// vertices of glyphs and shadows, atlas cells, GL error lines, the palette
-// ramp, and scene setup with good, odd and bad input files.
+// The card's scene against the recording GL fakes: text layout, the exact vertices of glyphs and shadows,
+// atlas cells, GL error lines, the palette ramp, and scene setup with good, odd and bad input files.
 #include "card.h"
 #include "support.h"
 #include "window.h"
@@ -56,9 +55,8 @@ std::vector<drawn_glyph> draw(double y, const std::string &text)
     return glyphs_from(0);
 }
 
-// Where glyphs start on a line: worked out in double and rounded once to
-// single precision (sums kept in single precision give other values),
-// independently of the card's code.
+// Where glyphs start on a line: worked out in double, independently of the card's code, and rounded once
+// to single precision (sums kept in single precision give other values).
 const float lefts[16] = {-0x1.ccccccp-1f, -0x1.947ae2p-1f, -0x1.5c28f6p-1f, -0x1.23d70ap-1f, -0x1.d70a3ep-2f,
                          -0x1.666666p-2f, -0x1.eb851ep-3f, -0x1.0a3d7p-3f,  -0x1.47ae14p-6f, 0x1.70a3d8p-4f,
                          0x1.99999ap-3f,  0x1.3d70a4p-2f,  0x1.ae147ap-2f,  0x1.0f5c28p-1f,  0x1.47ae14p-1f, 0x1.8p-1f};
@@ -111,13 +109,11 @@ TEST(Text, LaysOutLinesByTheWrappingRules)
     }
 }
 
-// Whole frames after setup: each idle frame clears to the pulse one phase step
-// on (after k steps 0.5 sin(0.01 k), as floats), and draws the greeting and the
-// name from their own baselines, as single precision rounds them, glyph for glyph.
+// Whole frames after setup: each idle frame clears to the pulse one phase step on (after k steps
+// 0.5 sin(0.01 k), as floats); the greeting and the name are drawn glyph for glyph on their baselines.
 TEST(Frame, ClearsToEachPulseAndDrawsTheTextOnItsBaselines)
 {
-    enter_fresh_folder("frame");
-    write_card_files("AB");
+    enter_card_folder("frame", "AB");
     app_state app = {};
     gl_fake_reset();
     gl_setup(&app);
@@ -134,9 +130,8 @@ TEST(Frame, ClearsToEachPulseAndDrawsTheTextOnItsBaselines)
     stbi_image_free(app.background_pixels), stbi_image_free(app.font_pixels), free(app.name_text);
 }
 
-// Corners run clockwise from the top left; the shadow is 20 x 20 copies
-// whose depth is their horizontal offset, under the glyph at depth 1. The
-// expected values were worked out independently of the card's code.
+// Corners run clockwise from the top left; the shadow is 20 x 20 copies whose depth is their horizontal
+// offset, under the glyph at depth 1. The expected values were worked out independently of the card's code.
 TEST(Text, GlyphAndShadowQuadsAreExact)
 {
     const float offsets[20] = {
@@ -209,60 +204,57 @@ const std::string high_bytes = [] { std::string bytes(128, 0); std::iota(bytes.b
 using upload = std::vector<double>;  // width, height, client format, bytes read
 const upload BACKGROUND = {64, 48, GL_RGBA, 64 * 48 * 4}, ATLAS = {512, 512, GL_RGBA, 512 * 512 * 4};
 
-// Every file the card reads, as a user might leave it, through scene setup: odd pictures each
-// uploaded in their own format, reading exactly their pixels (odd widths
-// make rows that are no multiple of four bytes); bad ones refused with one
-// line while the rest loads. A picture row (path null) runs for each
-// picture, with PATH in its message standing for it, and the loaded line
-// naming it when it is the background.
+// Every file the card reads, as a user might leave it, through scene setup: odd pictures each uploaded in
+// their own format, reading exactly their pixels (odd widths make rows that are no multiple of four bytes);
+// bad ones refused with one line while the rest loads. A picture row (path null) runs for each picture,
+// with PATH in its message standing for it, and the loaded line naming it when it is the background.
 const std::string IMAGE = "PATH: cannot load image: ", NAME = "name: cannot read the sender's name: ",
                   CUT = " bytes is more than the card can show; it draws the first 256\n";
 const struct {
     const char *label, *path;
     void (*spoil)(const char *path);
-    std::string message, name;
-    upload uploaded;  // the spoiled picture's upload, if any
+    std::string message, name = "AB";
+    upload uploaded = {};  // the spoiled picture's upload, if any
     std::string loaded = "";
 } input_cases[] = {
     {"RGB", nullptr, [](const char *p) { write_png(p, make_image(13, 7, 3, 9)); }, "", "AB", {13, 7, GL_RGB, 13 * 7 * 3}},
     {"grey and alpha", nullptr, [](const char *p) { write_png(p, make_image(15, 5, 2, 9)); }, "", "AB", {15, 5, GL_LUMINANCE_ALPHA, 15 * 5 * 2}},
     {"grey", nullptr, [](const char *p) { write_png(p, make_image(5, 3, 1, 9)); }, "", "AB", {5, 3, GL_LUMINANCE, 5 * 3}},
-    {"missing", nullptr, [](const char *p) { fs::remove(p); }, IMAGE + "No such file or directory\n", "AB", {}},
-    {"a directory", nullptr, [](const char *p) { fs::remove(p), fs::create_directory(p); }, IMAGE + "not a regular file\n", "AB", {}},
-    {"a pipe", nullptr, [](const char *p) { fs::remove(p), mkfifo(p, 0600); }, IMAGE + "not a regular file\n", "AB", {}},
-    {"empty", nullptr, [](const char *p) { write_bytes(p, ""); }, IMAGE + "unknown image type\n", "AB", {}},
-    {"not a PNG", nullptr, [](const char *p) { write_bytes(p, "GIF89a"); }, IMAGE + "unknown image type\n", "AB", {}},
-    {"cut short", nullptr, [](const char *p) { write_bytes(p, read_bytes(p).substr(0, 100)); }, IMAGE + "corrupt or cut short\n", "AB", {}},
-    {"7 bits a channel", nullptr, [](const char *p) { patch(p, 24, "\x07"); }, IMAGE + "1/2/4/8/16-bit only\n", "AB", {}},
-    {"zero width", nullptr, [](const char *p) { patch(p, 16, std::string(4, '\0')); }, IMAGE + "0-pixel image\n", "AB", {}},
-    {"huge", nullptr, [](const char *p) { patch(p, 16, std::string("\0\1\x86\xa0\0\1\x86\xa0", 8)); }, IMAGE + "too large\n", "AB", {}},
+    {"missing", nullptr, [](const char *p) { fs::remove(p); }, IMAGE + "No such file or directory\n"},
+    {"a directory", nullptr, [](const char *p) { fs::remove(p), fs::create_directory(p); }, IMAGE + "not a regular file\n"},
+    {"a pipe", nullptr, [](const char *p) { fs::remove(p), mkfifo(p, 0600); }, IMAGE + "not a regular file\n"},
+    {"empty", nullptr, [](const char *p) { write_bytes(p, ""); }, IMAGE + "unknown image type\n"},
+    {"not a PNG", nullptr, [](const char *p) { write_bytes(p, "GIF89a"); }, IMAGE + "unknown image type\n"},
+    {"cut short", nullptr, [](const char *p) { write_bytes(p, read_bytes(p).substr(0, 100)); }, IMAGE + "corrupt or cut short\n"},
+    {"7 bits a channel", nullptr, [](const char *p) { patch(p, 24, "\x07"); }, IMAGE + "1/2/4/8/16-bit only\n"},
+    {"zero width", nullptr, [](const char *p) { patch(p, 16, std::string(4, '\0')); }, IMAGE + "0-pixel image\n"},
+    {"huge", nullptr, [](const char *p) { patch(p, 16, std::string("\0\1\x86\xa0\0\1\x86\xa0", 8)); }, IMAGE + "too large\n"},
     {"an empty data chunk, as the fuzzer found", nullptr,
      [](const char *p) { write_bytes(p, read_bytes(CARD_SOURCE_DIR "/tests/fuzz/regressions/png_empty_data_chunk").substr(1)); },
-     IMAGE + "corrupt or cut short\n", "AB", {}},
+     IMAGE + "corrupt or cut short\n"},
     {"wider than the renderer takes", nullptr, [](const char *p) { write_png(p, make_image(513, 1, 4, 0)), gl_fake_max_texture_size = 512; },
      "PATH: cannot use image: 513x1 exceeds the renderer's 512-texel limit\n", "AB", {}, "loaded 513x1x4 image\n"},
-    {"with a line end", "name", [](const char *p) { write_bytes(p, "Noelle\n"); }, "", "Noelle\n", {}},
-    {"empty", "name", [](const char *p) { write_bytes(p, ""); }, "", "", {}},
-    {"bytes 0x80-0xFF", "name", [](const char *p) { write_bytes(p, high_bytes); }, "", high_bytes, {}},
-    {"CR LF line ends", "name", [](const char *p) { write_bytes(p, "A\r\nB\r\n"); }, "", "A\r\nB\r\n", {}},
-    {"256 bytes", "name", [](const char *p) { write_bytes(p, std::string(256, 'x')); }, "", std::string(256, 'x'), {}},
-    {"257 bytes", "name", [](const char *p) { write_bytes(p, std::string(257, 'x')); }, "name: 257" + CUT, std::string(256, 'x'), {}},
+    {"with a line end", "name", [](const char *p) { write_bytes(p, "Noelle\n"); }, "", "Noelle\n"},
+    {"empty", "name", [](const char *p) { write_bytes(p, ""); }, "", ""},
+    {"bytes 0x80-0xFF", "name", [](const char *p) { write_bytes(p, high_bytes); }, "", high_bytes},
+    {"CR LF line ends", "name", [](const char *p) { write_bytes(p, "A\r\nB\r\n"); }, "", "A\r\nB\r\n"},
+    {"256 bytes", "name", [](const char *p) { write_bytes(p, std::string(256, 'x')); }, "", std::string(256, 'x')},
+    {"257 bytes", "name", [](const char *p) { write_bytes(p, std::string(257, 'x')); }, "name: 257" + CUT, std::string(256, 'x')},
     {"over 2 GiB (sparse: no disk used)", "name", [](const char *p) { fs::resize_file(p, (uintmax_t)3 << 30); },
-     "name: 3221225472" + CUT, "AB" + std::string(254, '\0'), {}},
-    {"missing", "name", [](const char *p) { fs::remove(p); }, NAME + "No such file or directory\n", "", {}},
-    {"a directory", "name", [](const char *p) { fs::remove(p), fs::create_directory(p); }, NAME + "not a regular file\n", "", {}},
-    {"a pipe", "name", [](const char *p) { fs::remove(p), mkfifo(p, 0600); }, NAME + "not a regular file\n", "", {}},
+     "name: 3221225472" + CUT, "AB" + std::string(254, '\0')},
+    {"missing", "name", [](const char *p) { fs::remove(p); }, NAME + "No such file or directory\n", ""},
+    {"a directory", "name", [](const char *p) { fs::remove(p), fs::create_directory(p); }, NAME + "not a regular file\n", ""},
+    {"a pipe", "name", [](const char *p) { fs::remove(p), mkfifo(p, 0600); }, NAME + "not a regular file\n", ""},
 };
 
 TEST(Setup, EachInputIsUploadedOrRefusedWithOneLine)
 {
-    for (const auto &c : input_cases) {
+    for (const auto &c : input_cases)
         for (std::string path : {CARD_BACKGROUND_PATH, CARD_FONT_PATH, CARD_NAME_PATH}) {
             if (c.path ? path != c.path : path == CARD_NAME_PATH)
                 continue;
             SCOPED_TRACE(path + ": " + c.label);
-            enter_fresh_folder("inputs");
-            write_card_files("AB");
+            enter_card_folder("inputs", "AB");
             gl_fake_reset();
             c.spoil(path.c_str());
             app_state app = {};
@@ -273,10 +265,8 @@ TEST(Setup, EachInputIsUploadedOrRefusedWithOneLine)
             EXPECT_EQ(std::string(app.name_text ? app.name_text : "", app.name_size), c.name);
             upload background = !c.path && path == CARD_BACKGROUND_PATH ? c.uploaded : BACKGROUND;
             upload atlas = !c.path && path == CARD_FONT_PATH ? c.uploaded : ATLAS;
-            std::vector<upload> expected, made;
-            for (const upload &u : {background, atlas})
-                if (!u.empty())
-                    expected.push_back(u);
+            std::vector<upload> made, expected = {background, atlas};
+            expected.erase(std::remove(expected.begin(), expected.end(), upload{}), expected.end());
             for (const gl_call &call : gl_calls)
                 if (call.name == "glTexImage2D" && call.args[0] == GL_RGBA)  // internal format
                     made.emplace_back(call.args.begin() + 1, call.args.end());
@@ -288,7 +278,6 @@ TEST(Setup, EachInputIsUploadedOrRefusedWithOneLine)
                                                       std::to_string((int)(b[3] / b[0] / b[1])) + " image\n");
             stbi_image_free(app.background_pixels), stbi_image_free(app.font_pixels), free(app.name_text);
         }
-    }
 }
 
 }  // namespace

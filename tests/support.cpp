@@ -37,8 +37,9 @@ void enter_fresh_folder(const std::string &name)
     fs::current_path(fs::path(CARD_TEST_SCRATCH_DIR) / name);
 }
 
-void write_card_files(const std::string &name)
+void enter_card_folder(const std::string &folder, const std::string &name)
 {
+    enter_fresh_folder(folder);
     fs::copy(CARD_SOURCE_DIR "/tests/data/card/assets", "assets", fs::copy_options::recursive | fs::copy_options::overwrite_existing);
     write_bytes("name", name);
 }

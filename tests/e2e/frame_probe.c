@@ -1,8 +1,7 @@
-/* Preloaded into the Linux card by its end-to-end runs, never part of the
- * card: every 25 presented frames it rewrites the count into the file named
- * by CARD_PROBE_FILE (whole, through a rename, so a reader never sees half),
- * and adds each frame's clear colour (red, green) to CARD_PROBE_CLEAR. With
- * CARD_PROBE_LEAK set it leaks that many bytes once, in window_swap. */
+/* Preloaded into the Linux card by its end-to-end runs, never part of the card: every 25 presented frames
+ * it rewrites the count into the file named by CARD_PROBE_FILE (whole, through a rename, so a reader never
+ * sees half), and adds each frame's clear colour (red, green) to CARD_PROBE_CLEAR. With CARD_PROBE_LEAK set
+ * it leaks that many bytes once, in window_swap. */
 #define _GNU_SOURCE
 #include <GL/gl.h>
 #include <SDL.h>

@@ -1,20 +1,15 @@
 #!/usr/bin/env bash
-# The real programs, one case at a time, each on a virtual X display of its
-# own: the Linux card (SDL's disk audio driver records what it plays), its
-# soak run and leak check, and the Windows card under Wine (ALSA's file
-# plugin records). Every wait is for something seen and gives up after LIMIT
-# seconds. Usage: run.sh CASE WORK_ROOT, with the programs in CARD, X_CLOSE,
-# PROBE and EXE (the Windows card) and the project in SOURCE.
+# The real programs, one case at a time, each on its own virtual X display: the Linux card (SDL's disk
+# audio driver records what it plays), its soak run and leak check, and the Windows card under Wine (ALSA's
+# file plugin records). Every wait is for something seen and gives up after LIMIT seconds. Usage: run.sh
+# CASE WORK_ROOT, with the programs in CARD, X_CLOSE, PROBE and EXE (the Windows card), the project in SOURCE.
 set -euo pipefail
-case=$1 root=$2 work=$2/$1
-LIMIT=${LIMIT:-60}
+case=$1 root=$2 work=$2/$1 pids=$root/$case.pids LIMIT=${LIMIT:-60} TUNE=assets/ha_xmas.wav
 card_pid="" window="" seen="" client="0 0 640 480"  # the drawn area: x y width height
-pids="$root/$case.pids" TUNE=assets/ha_xmas.wav
 
 fail() { echo "FAIL ($case): $*" >&2; sed 's/^/  card stderr: /' "$work/err.txt" >&2 2>/dev/null || true; exit 1; }
 
-# Every process a case starts is noted and stopped when the case ends; a
-# watchdog does the same should the script itself be killed outright.
+# Every process a case starts is noted and stopped when it ends, by a watchdog if the script is killed outright.
 started() { echo "$1" >>"$pids"; }
 stop_all() {
     [[ $case != wine_* ]] || wineserver -k 2>/dev/null || true
@@ -23,13 +18,11 @@ stop_all() {
 }
 mkdir -p "$root" && rm -f "$pids"
 (trap '' TERM INT; while kill -0 $$ 2>/dev/null; do sleep 1; done; stop_all) >/dev/null 2>&1 &
-trap stop_all EXIT
-trap 'exit 1' TERM INT
+trap stop_all EXIT; trap 'exit 1' TERM INT
 
 # wait_for WHAT COMMAND...: until the command succeeds; fails after LIMIT s or when the card ends.
 wait_for() {
-    local what=$1 end=$((SECONDS + LIMIT))
-    shift
+    local what=$1 end=$((SECONDS + LIMIT)) && shift
     until "$@"; do
         [ -z "$card_pid" ] || kill -0 "$card_pid" 2>/dev/null || fail "the card ended while waiting for $what"
         [ "$SECONDS" -lt "$end" ] || fail "waited $LIMIT s for $what${seen:+ (last seen: $seen)}"
@@ -53,9 +46,7 @@ start_display() {
 }
 
 # The card's working folder, from the test data; tune.raw is the tune's samples.
-prepare() {
-    rm -rf "$work" && cp -r "$SOURCE/tests/data/card" "$work" && tail -c +45 "$work/$TUNE" >"$work/tune.raw"
-}
+prepare() { rm -rf "$work" && cp -r "$SOURCE/tests/data/card" "$work" && tail -c +45 "$work/$TUNE" >"$work/tune.raw"; }
 card=("${CARD:-}")  # how the card is started
 launch() {  # [VARIABLE=VALUE...] for the card's environment
     (cd "$work" && exec env SDL_AUDIODRIVER=disk SDL_DISKAUDIOFILE="$work/audio.raw" "$@" "${card[@]}" >out.txt 2>err.txt) &
@@ -122,9 +113,8 @@ check_played_once() {
     [ "$(tail -c +$((lead + size + 1)) "$work/audio.raw" | tr -d '\000' | wc -c)" -eq 0 ] || fail "sound after the tune"
 }
 
-# Linux: the size, the drawn card, the pulse moving a phase step an idle frame,
-# keys other than Escape ignored, the card stretched with its window, the tune
-# played once, Escape ending it with 0, and nothing but the loaded line said.
+# Linux: the size, the drawn card, the pulse moving a phase step an idle frame, keys other than Escape ignored,
+# the card stretched with its window, the tune played once, Escape ending it with 0, only the loaded line said.
 case_linux_card() {
     prepare; start_card CARD_PROBE_CLEAR="$work/clear.txt" LD_PRELOAD="$PROBE"
     xdotool getwindowgeometry "$window" | grep -q "Geometry: 640x480" || fail "the window is not 640 x 480"
@@ -147,11 +137,9 @@ case_linux_card() {
 case_bundle() {
     rm -rf "$work" && mkdir -p "$work" && (cd "$work" && cpack --config "$PACK" -B pack >/dev/null && tar xzf pack/*.tar.gz)
     work=$work/holiday-card-linux && card=(./holiday-card) && start_card
-    wait_for "the card to be drawn" shipped_drawn
-    press Escape; expect_exit 0
+    wait_for "the card to be drawn" shipped_drawn; press Escape; expect_exit 0
 }
-# A window manager's close request (xdotool's windowclose would destroy the
-# window instead of asking it to close).
+# A window manager's close request, as x_close sends it.
 case_close() { prepare; start_card; drawn; "$X_CLOSE" "$window"; expect_exit 0; }
 # no_display COMMAND...: exit code 1 and the window-creation failure said.
 no_display() {
@@ -174,9 +162,8 @@ case_tune_not_wav() { prepare; cp "$work/assets/font.png" "$work/$TUNE"; spoiled
 case_tune_mpeg() { prepare; printf P | dd of="$work/$TUNE" bs=1 seek=20 conv=notrunc status=none; spoiled_tune "./$TUNE: cannot play music: "; }
 case_tune_pipe() { prepare; rm "$work/$TUNE"; mkfifo "$work/$TUNE"; spoiled_tune "./$TUNE: cannot play music: not a regular file"; }
 
-# Many frames of the shipped card, counted by a preloaded probe: memory stays
-# flat after the warm-up (not judged when sanitized: freed blocks are held
-# back), no GL error is reported, and Escape still ends it with 0.
+# Many frames of the shipped card, counted by a preloaded probe: memory stays flat after the warm-up (not
+# judged when sanitized: freed blocks are held back), no GL error is reported, and Escape still ends it with 0.
 frames_done() { awk '/^frames/ { print $2 }' "$work/probe.txt" 2>/dev/null || echo 0; }
 has_frames() { seen="$(frames_done) frames" && [ "$(frames_done)" -ge "$1" ]; }
 resident_kb() { awk '/^VmRSS:/ { print $2 }' "/proc/$card_pid/status"; }
@@ -196,9 +183,8 @@ case_soak() {
     [ -n "${SANITIZED:-}" ] || [ $((after - before)) -lt 1024 ] || fail "resident memory grew by $((after - before)) kB"
 }
 
-# After a normal end a sanitized card leaves exactly what it keeps by design:
-# the atlas's pixels (512 x 512 x 4 bytes) and the name ("AB"). A leak whose
-# stack holds none of the card's own code is the system's, not judged.
+# After a normal end a sanitized card leaves exactly what it keeps by design: the atlas's pixels (512 x 512 x 4
+# bytes) and the name ("AB"). A leak whose stack holds none of the card's own code is the system's, not judged.
 card_leaks() {  # [VARIABLE=VALUE...] for the card's environment
     prepare; start_card ASAN_OPTIONS="detect_leaks=1:log_path=$work/asan" LSAN_OPTIONS="${LSAN_OPTIONS:-}:exitcode=0" "$@"
     drawn; press Escape; expect_exit 0
@@ -216,9 +202,8 @@ case_leaks_planted() {
     [ "$leaks" = "2 24 1048576 " ] || fail "the planted leak was not seen: the card's leaks are ${leaks:-none}"
 }
 
-# Windows, under Wine, in a prefix the first case makes (windows unmanaged:
-# Wine would wait for a window manager in DestroyWindow). The GL drawing
-# fills the client area, a child of the window Wine frames itself.
+# Windows, under Wine, in a prefix the first case makes (windows unmanaged: Wine would wait for a window
+# manager in DestroyWindow). The GL drawing fills the client area, a child of the window Wine frames itself.
 export WINEPREFIX=$root/prefix WINEDEBUG=-all WINEDLLOVERRIDES="mscoree,mshtml="
 case_wine_prefix() {
     rm -rf "$WINEPREFIX" && mkdir -p "$work" && wineboot -u >/dev/null 2>&1 || fail "wineboot failed"
@@ -247,11 +232,9 @@ case_wine_no_display() { prepare; cp "$EXE" "$work/"; no_display wine holiday-ca
 case_wine_bundle() {
     rm -rf "$work" && mkdir -p "$work" && (cd "$work" && cmake -E tar xf "$BUNDLE")
     work=$work/holiday-card-windows && start_wine
-    wait_for "the card to be drawn" shipped_drawn
-    press Escape; expect_exit 0
+    wait_for "the card to be drawn" shipped_drawn; press Escape; expect_exit 0
 }
-# Without the tune the media player shows its own modal box; once it is
-# dismissed the card goes on without sound.
+# Without the tune the media player shows its own modal box; once it is dismissed the card goes on silent.
 case_wine_missing_tune() {
     prepare; rm "$work/$TUNE"; start_wine
     wait_for "the media player's error box" visible "MCI Error"

@@ -1,6 +1,5 @@
-/* Asks a window to close as a window manager does, with an ICCCM
- * WM_DELETE_WINDOW client message (xdotool's windowclose destroys the
- * window instead). Usage: x_close WINDOW_ID */
+/* Asks a window to close as a window manager does, with an ICCCM WM_DELETE_WINDOW client message
+ * (xdotool's windowclose destroys the window instead). Usage: x_close WINDOW_ID */
 #include <X11/Xlib.h>
 #include <stdio.h>
 #include <stdlib.h>

@@ -1,7 +1,6 @@
-// libFuzzer target: arbitrary bytes as one of the card's files (the first
-// byte chooses: 0 the picture, 1 the atlas, 2 the name, counting modulo 3),
-// through scene setup and a frame with the recording GL fakes, whose
-// glTexImage2D reads every byte a real upload would.
+// libFuzzer target: arbitrary bytes as one of the card's files (the first byte chooses: 0 the picture,
+// 1 the atlas, 2 the name, counting modulo 3), through scene setup and a frame with the recording GL fakes,
+// whose glTexImage2D reads every byte a real upload would.
 #include "card.h"
 #include "support.h"
 
@@ -28,8 +27,6 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
     gl_fake_reset();
     gl_setup(&app);
     gl_loop(&app);
-    stbi_image_free(app.background_pixels);
-    stbi_image_free(app.font_pixels);
-    free(app.name_text);
+    stbi_image_free(app.background_pixels), stbi_image_free(app.font_pixels), free(app.name_text);
     return 0;
 }

@@ -109,7 +109,7 @@ async function scenario(engine) {
   await browser.evaluate(() => document.activeElement.blur());
   await browser.press('Escape');
   seen = await until(browser, 'the card to end', (s) => s.status.startsWith('The card has ended'));
-  if (seen.starts != 1) fail(`the tune started ${seen.starts} times`);
+  if (seen.starts != 1 || seen.decodes != 1) fail(`the tune decoded ${seen.decodes} times and started ${seen.starts}`);
   if (seen.lines.some((line) => line.startsWith('error at'))) fail(`GL errors: ${seen.lines.join('\n')}`);
   await browser.clickOn('#again');
   await until(browser, 'the card afresh', (s) => s.status == '' && s.decodes == 1);

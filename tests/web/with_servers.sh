@@ -14,6 +14,8 @@ servers="$servers $!"
 trap 'kill $servers $! 2>/dev/null; rm -rf "$run"' EXIT
 export PULSE_SERVER="unix:$run/pulse" PULSE_RUNTIME_PATH="$run"
 for _ in $(seq 600); do [ -s "$run/display" ] && pactl info >/dev/null 2>&1 && break; sleep 0.1; done
+[ -s "$run/display" ] || echo "with_servers.sh: no virtual display: $(tail -n2 "$run/xvfb.log")" >&2
+pactl info >/dev/null 2>&1 || echo "with_servers.sh: no sound server: $(tail -n2 "$run/pulse.log")" >&2
 export DISPLAY=:$(head -n1 "$run/display")
 # llvmpipe draws each WebGL frame before the call returns, or a busy machine
 # queues frames behind WebKit's page until it stalls for many seconds.

@@ -17,12 +17,9 @@ writeFileSync(`${work}/holiday-card.html`, probed);
 const pageUrl = pathToFileURL(`${work}/holiday-card.html`).href;
 
 // The first truthy answer of CHECK, asked every 200 ms for a minute.
-async function waitFor(what, check) {
-  let error = '';
-  for (const end = Date.now() + 60000; Date.now() < end; await new Promise((r) => setTimeout(r, 200))) {
-    const answer = await Promise.resolve().then(check).catch((e) => { error = ` (${e.message})`; });
-    if (answer) return answer;
-  }
+async function waitFor(what, check, error = '') {
+  for (const end = Date.now() + 60000; Date.now() < end; await new Promise((r) => setTimeout(r, 200)))
+    try { const answer = await check(); if (answer) return answer; } catch (e) { error = ` (${e.message})`; }
   fail(`waited 60 s for ${what}${error}`);
 }
 
@@ -35,16 +32,15 @@ const state = (browser) => browser.evaluate(() => {
     size: [canvas.width, canvas.height, canvas.clientWidth, devicePixelRatio].join(),
     injected: document.querySelectorAll('img').length || window.cardTestInjected };
 });
+const open = async (engine, options) => { const browser = await launch(engine, options); await browser.goto(pageUrl); return browser; };
 const until = (browser, what, test) => waitFor(what, async () => { const seen = await state(browser); return test(seen) && seen; });
 
-// The points of a glyph's box at (left, top) on the 640 x 480 card, and how
-// much of it is white and how much dark.
+// The points of a glyph's box at (left, top) on the 640 x 480 card; how much is white, how much dark.
 const box = (left, top) => Array.from({ length: 16 * 24 }, (_, i) => [left + (i % 16) * 2, top + Math.floor(i / 16) * 2]);
 const share = (colours, test) => colours.filter(test).length / colours.length;
 const white = (colours) => share(colours, (c) => Math.min(...c) > 240);
 const dark = (colours) => share(colours, (c) => c[0] + c[1] + c[2] < 60);
-// Red alone from half to full, or red and green adding up to half: the clear
-// colour, seen through the picture's clear sky.
+// The clear colour seen through the clear sky: red alone from half to full, or red and green adding up to half.
 const pulseColour = ([r, g, b]) => b <= 5 && ((g <= 3 && r >= 122) || Math.abs(r + g - 128) <= 6);
 const SKY = [[20, 210], [100, 215]];  // where the picture is fully transparent
 const pixels = (browser, points) => browser.evaluate((p) => cardTest.pixels(p), points);
@@ -71,8 +67,7 @@ const SAVED_BLOCK = '<script type="text/plain" id="sender-name" data-encoding="p
 const HTML_NAME = '<img src=x onerror=cardTestInjected=1>Ł', HTML_DRAWN = HTML_NAME.replace('Ł', 'L');
 
 async function scenario(engine) {
-  const browser = await launch(engine, { width: 800, height: 700 });
-  await browser.goto(pageUrl);
+  const browser = await open(engine, { width: 800, height: 700 });
   await cardRuns(browser);
   // Decoded, the tune waits with the hint shown until a click starts it, once.
   let seen = await until(browser, 'the tune decoded and the hint', (s) => s.decodes == 1 && s.hint);
@@ -131,8 +126,7 @@ async function scenario(engine) {
   await browser.evaluate((name) => { location.hash = `#from=${encodeURIComponent(name)}`; }, HTML_NAME);
   seen = await until(browser, 'the name from the new address', (s) => s.label.endsWith(HTML_DRAWN));
   if (seen.injected || seen.drawnAs != `drawn as: ${HTML_DRAWN}`) fail(`the address's name as HTML: ${seen.drawnAs}`);
-  server.close();
-  await browser.close();
+  await Promise.all([server.close(), browser.close()]);
 }
 
 const PHONE = (width, height) => ({ viewport: { width, height, deviceScaleFactor: 3, isMobile: true, hasTouch: true },
@@ -142,8 +136,7 @@ const cases = {
   // Without WebGL the page shows the window-creation failure under "Error",
   // the console says the same, and there is no hint of music.
   async no_webgl() {
-    const browser = await launch('chromium', { args: ['--disable-webgl'] }), text = 'CreateWindow() failed:  Cannot create a window.';
-    await browser.goto(pageUrl);
+    const browser = await open('chromium', { args: ['--disable-webgl'] }), text = 'CreateWindow() failed:  Cannot create a window.';
     const seen = await until(browser, 'the failure on the page', (s) => s.status == `Error${text}`);
     if (!seen.lines.some((line) => line.startsWith(text)) || seen.hint) fail(`the console says ${seen.lines}; hint ${seen.hint}`);
     await browser.close();
@@ -177,8 +170,7 @@ const cases = {
   // the picture follow: snow in the bottom-right corner, not the clear colour
   // beyond an old viewport. A suspended tune plays on at the next click.
   async density_and_resize() {
-    const browser = await launch('chromium', { width: 500, height: 700, scale: 2 });
-    await browser.goto(pageUrl);
+    const browser = await open('chromium', { width: 500, height: 700, scale: 2 });
     await cardRuns(browser);
     const first = await browser.evaluate(() => cardTest.firstPaint);
     if (!(white(first.slice(0, 2)) == 1 && dark(first.slice(2)) == 1)) fail(`the first paint is ${JSON.stringify(first)}`);
@@ -192,8 +184,7 @@ const cases = {
     await browser.click(450, 300);
     await until(browser, 'the tune to play on', (s) => s.audio == 'running');
     await cardRuns(browser);
-    const { starts } = await state(browser);
-    if (starts != 1) fail(`the tune started ${starts} times`);
+    if ((await state(browser)).starts != 1) fail('the tune started again');
     await browser.close();
   },
 

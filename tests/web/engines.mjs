@@ -1,18 +1,15 @@
-// The three browser engines behind one thin face, so that one scenario runs
-// in each: Debian's chromium (puppeteer over CDP), firefox-esr (puppeteer
-// over WebDriver BiDi) and WebKitGTK's MiniBrowser (selenium over classic
-// WebDriver). What WebDriver classic cannot see (console lines, Web Audio
-// calls) a probe inside the page records for every engine alike.
+// Three engines behind one thin face: Debian's chromium (puppeteer, CDP),
+// firefox-esr (puppeteer, WebDriver BiDi) and WebKitGTK's MiniBrowser
+// (selenium, classic WebDriver, which sees no console: a probe in the page does).
 import puppeteer from 'puppeteer-core';
 import { Builder, By, Key, Origin } from 'selenium-webdriver';
 import { spawn } from 'node:child_process';
 import { createServer } from 'node:net';
 
-// Put into a test copy of the page right after <head>: it keeps console
-// lines and uncaught errors, counts the tune's decodes and starts, keeps
-// the WebGL drawing so that it can be read back, and reads the first paint
-// at the first texture upload, which follows it. cardTest.pixels reads the
-// canvas at points of the 640 x 480 card, whatever its size on the page.
+// Put right after <head> in a test copy of the page: console lines, uncaught
+// errors, the tune's decodes and starts; the WebGL drawing kept to be read
+// back at points of the 640 x 480 card (cardTest.pixels), and the first paint
+// read at the first texture upload, which follows it.
 export const PROBE = `<script>(() => {
   const test = window.cardTest = { lines: [], decodes: 0, starts: 0, firstPaint: null };
   for (const level of ['log', 'warn', 'error'])
@@ -24,10 +21,8 @@ export const PROBE = `<script>(() => {
   };
   WebGLRenderingContext.prototype.texImage2D = function (...a) {
     const scale = this.drawingBufferWidth / 640, pixel = new Uint8Array(4);
-    test.firstPaint ||= [[630, 5], [34, 20], [30, 36], [48, 10]].map(([x, y]) => {
-      this.readPixels(x * scale, this.drawingBufferHeight - 1 - y * scale, 1, 1, this.RGBA, this.UNSIGNED_BYTE, pixel);
-      return [...pixel.slice(0, 3)];
-    });
+    test.firstPaint ||= [[630, 5], [34, 20], [30, 36], [48, 10]].map(([x, y]) => (this.readPixels(x * scale,
+      this.drawingBufferHeight - 1 - y * scale, 1, 1, this.RGBA, this.UNSIGNED_BYTE, pixel), [...pixel.slice(0, 3)]));
     return upload.apply(this, a);
   };
   const decode = AudioContext.prototype.decodeAudioData, start = AudioBufferSourceNode.prototype.start;
@@ -56,9 +51,7 @@ export async function launch(engine, { width = 800, height = 600, scale = 1, arg
     : { browser: 'firefox', executablePath: '/usr/bin/firefox-esr', headless: false });
   const page = await browser.newPage();
   await page.setViewport({ width, height, deviceScaleFactor: scale });
-  // Puppeteer's own evaluate counts as a person's gesture, which would let
-  // the tune start unbidden: plain CDP, and BiDi through puppeteer's inner
-  // realm, do not.
+  // Puppeteer's evaluate counts as a gesture and would unlock the tune: plain CDP and BiDi calls do not.
   const cdp = engine == 'chromium' && await page.createCDPSession(), realm = page.mainFrame().browsingContext?.defaultRealm;
   return {
     page,
@@ -67,8 +60,7 @@ export async function launch(engine, { width = 800, height = 600, scale = 1, arg
       const expression = `Promise.resolve((${fn})(...${JSON.stringify(a)})).then((v) => JSON.stringify(v ?? null))`;
       const answer = cdp ? await cdp.send('Runtime.evaluate', { expression, awaitPromise: true, returnByValue: true })
         : await realm.evaluate(expression, true, { resultOwnership: 'none' });
-      const error = answer.exceptionDetails;
-      if (error) throw new Error(error.exception?.description ?? error.text);
+      if (answer.exceptionDetails) throw new Error(answer.exceptionDetails.exception?.description ?? answer.exceptionDetails.text);
       return JSON.parse(answer.result.value);
     },
     click: (x, y) => page.mouse.click(x, y),
@@ -89,8 +81,7 @@ async function launchWebKit(width, height) {
   for (const end = Date.now() + 60000; !driver && Date.now() < end; await new Promise((r) => setTimeout(r, 200)))
     driver = await new Builder().usingServer(`http://127.0.0.1:${port}`).withCapabilities(capabilities).build().catch(() => null);
   if (!driver) { server.kill(); throw new Error('WebKitWebDriver did not start'); }
-  // The window's size less the browser's own bars is the page's.
-  await driver.manage().window().setRect({ width, height });
+  await driver.manage().window().setRect({ width, height });  // then less the browser's own bars
   const [outerW, outerH, innerW, innerH] = await driver.executeScript('return [outerWidth, outerHeight, innerWidth, innerHeight]');
   await driver.manage().window().setRect({ width: width + outerW - innerW, height: height + outerH - innerH });
   return {

@@ -75,6 +75,7 @@ async function launchWebKit(width, height) {
   const free = createServer().listen(0, '127.0.0.1');
   await new Promise((resolve) => free.on('listening', resolve));
   const port = free.address().port, server = (free.close(), spawn('/usr/bin/WebKitWebDriver', [`--port=${port}`], { stdio: 'ignore' }));
+  process.on('exit', () => server.kill());  // also when a check fails and the test exits at once
   const capabilities = { browserName: 'MiniBrowser',
     'webkitgtk:browserOptions': { binary: '/usr/lib/x86_64-linux-gnu/webkit2gtk-4.1/MiniBrowser', args: ['--automation'] } };
   let driver = null;

@@ -1,8 +1,7 @@
 // The browser card's one HTML file (a copy with engines.mjs's probe in it):
 // one scenario in Chromium, Firefox and WebKit, and what only Chromium
 // emulates. Each wait is for something seen, for a minute at most. Usage:
-// node card_test.mjs scenario.ENGINE|no_webgl|phone|density_and_resize
-// PAGE.html WORK_DIR; by hand, `shots PAGE.html WORK_DIR DOCS_DIR` saves the README's pictures.
+// node card_test.mjs scenario.ENGINE|no_webgl|phone|density_and_resize PAGE.html WORK_DIR
 import { launch, PROBE } from './engines.mjs';
 import axe from 'axe-core';
 import { readFileSync, writeFileSync, mkdirSync } from 'node:fs';
@@ -62,9 +61,10 @@ async function nameDrawn(browser, name, lit) {
     until(browser, `the label to end with ${name}`, (seen) => seen.label.endsWith(` ${name}`));
 }
 
-const NAME = 'Zoë & José </script>', NAME_LIT = '1110101111';
+// The card drops the letter that breaks a full line: the label and the composer say so.
+const NAME = 'Zoë & José </script>', NAME_SHOWN = 'Zoë & José </scr pt>', NAME_LIT = '1110101111';
 const SAVED_BLOCK = '<script type="text/plain" id="sender-name" data-encoding="percent">Zoë & José %3C/script></script>';
-const HTML_NAME = '<img src=x onerror=cardTestInjected=1>Ł', HTML_DRAWN = HTML_NAME.replace('Ł', 'L');
+const HTML_NAME = '<img src=x onerror=cardTestInjected=1>Ł', HTML_DRAWN = '<img src=x onerr r=cardTestInje ted=1>L';
 
 async function scenario(engine) {
   const browser = await open(engine, { width: 800, height: 700 });
@@ -85,7 +85,7 @@ async function scenario(engine) {
   await until(browser, 'the composer, with no link from a file', (s) => s.shown.join() == 'composer,no-link');
   await browser.type('#name-field', NAME);
   await browser.clickOn('#preview');
-  await waitFor('the typed name drawn', () => nameDrawn(browser, NAME, NAME_LIT));
+  await waitFor('the typed name drawn', () => nameDrawn(browser, NAME_SHOWN, NAME_LIT));
   await browser.clickOn('#name-field');
   await browser.press('Escape');
   await cardRuns(browser);
@@ -113,7 +113,7 @@ async function scenario(engine) {
   // The saved file, opened alone, shows the card with the name, composer closed.
   writeFileSync(`${work}/saved.html`, saved);
   await browser.goto(pathToFileURL(`${work}/saved.html`).href);
-  seen = await waitFor('the saved name drawn', () => nameDrawn(browser, NAME, NAME_LIT));
+  seen = await waitFor('the saved name drawn', () => nameDrawn(browser, NAME_SHOWN, NAME_LIT));
   if (seen.shown.includes('composer')) fail('the saved card opens with the composer');
 
   // Served, the name in a link is drawn and labelled (also when the address
@@ -185,23 +185,6 @@ const cases = {
     await until(browser, 'the tune to play on', (s) => s.audio == 'running');
     await cardRuns(browser);
     if ((await state(browser)).starts != 1) fail('the tune started again');
-    await browser.close();
-  },
-
-  // By hand: the README's pictures, the card on a phone and in a wide window, and the composer.
-  async shots() {
-    const browser = await launch('chromium'), shot = (name) => browser.page.screenshot({ path: `${process.argv[5]}/${name}.png` });
-    for (const [name, device] of [['phone', PHONE(390, 844)], ['wide', { viewport: { width: 1600, height: 900 }, userAgent: '' }]]) {
-      await browser.page.emulate(device);
-      await browser.goto(pageUrl);
-      await cardRuns(browser);
-      await shot(name);
-    }
-    await browser.clickOn('#compose');
-    await browser.type('#name-field', 'Zoë Müller-Łukasz');
-    await waitFor('the name drawn', () => nameDrawn(browser, 'Zoë Müller-Lukasz', '111'));
-    await until(browser, 'what it is drawn as', (s) => s.drawnAs == 'drawn as: Zoë Müller-Lukasz');
-    await shot('composer');
     await browser.close();
   },
 };

@@ -40,6 +40,10 @@ for (const [name, bytes, drawn] of table) {
   const link = page.cardLinkTo('http://127.0.0.1/card.html#from=old', name);
   expect(`link for ${name}`, page.cardNameFromAddress(link.slice(link.indexOf('#'))), name);
 }
+// What the card's lines show: a full line's breaking letter is dropped, a late space breaks a line.
+for (const [drawn, shown] of [['ABCDEFGHIJKLMNOPQRSTUVWXYZ0123456789', 'ABCDEFGHIJKLMNOP RSTUVWXYZ01234 6789'],
+  ['Zoë Müller-Lukasz', 'Zoë Müller-Lukas'], [' '.repeat(20) + '|', ' '.repeat(20) + '|'], ['Ann Lee', 'Ann Lee']])
+  expect(`lines of ${drawn}`, page.cardLaidOut(drawn), shown);
 const long = page.cardNameBytes('Ö'.repeat(300));
 expect('a 300-letter name is cut to 256 bytes', [long.bytes.length, long.kept.length, long.cut].join(), '256,256,true');
 expect('a link in the form people write by hand', page.cardLinkTo('https://example.org/c.html', 'Zoë'), 'https://example.org/c.html#from=Zo%C3%AB');

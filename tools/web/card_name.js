@@ -61,6 +61,27 @@ function cardNameBytes(text) {
   return { bytes: new Uint8Array(bytes), drawn: drawn, kept: kept, cut: false };
 }
 
+// What the card's lines show of a drawn name, lines joined by a space: a
+// line breaks at its 16th character (14th on later lines), or at a space
+// once 10 are drawn on the first line (9 on later ones), and the character
+// that breaks a line is not drawn.
+function cardLaidOut(drawn) {
+  var lines = [''], column = 0, first = true;
+  for (var ch of drawn) {
+    if (column >= 15 || (column >= 10 && ch == ' ')) {
+      lines.push('');
+      column = 0;
+    } else {
+      lines[lines.length - 1] += ch;
+    }
+    column += first ? 0 : 1;  // the first character does not count
+    first = false;
+  }
+  if (lines.length > 1 && lines[lines.length - 1] == '')
+    lines.pop();  // the name ended with the character that broke its last line
+  return lines.join(' ');
+}
+
 // The name block holds a plain name as it is, so that it can be edited by
 // hand. A name that could end or upset the script element it stands in
 // (its end tag, or the opening of a comment), or holds control characters

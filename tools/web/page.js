@@ -45,8 +45,9 @@ function cardUseName(name) {
     Module.FS.writeFile('/name', drawable.bytes);
     Module.cardNewName = true;
   }
-  cardElement('canvas').setAttribute('aria-label', (CARD_GREETING + ' ' + drawable.drawn).trim());
-  cardElement('drawn-as').textContent = drawable.drawn != drawable.kept ? 'drawn as: ' + drawable.drawn : '';
+  var shown = cardLaidOut(drawable.drawn);
+  cardElement('canvas').setAttribute('aria-label', (CARD_GREETING + ' ' + shown).trim());
+  cardElement('drawn-as').textContent = shown != drawable.kept ? 'drawn as: ' + shown : '';
   cardElement('name-cut').textContent = drawable.cut ?
     'The card has room for ' + CARD_NAME_LIMIT + ' letters; it draws the first ' + drawable.drawn.length + '.' : '';
 }

@@ -1,6 +1,6 @@
 #!/usr/bin/env bash
 # The real programs, one case at a time, each on its own virtual X display: the Linux card (SDL's disk
-# audio driver records what it plays), its soak run and leak check, and the Windows card under Wine (ALSA's
+# audio driver records what it plays), its leak check, and the Windows card under Wine (ALSA's
 # file plugin records). Every wait is for something seen and gives up after LIMIT seconds. Usage: run.sh
 # CASE WORK_ROOT, with the programs in CARD, X_CLOSE, PROBE and EXE (the Windows card), the project in SOURCE.
 set -euo pipefail
@@ -162,27 +162,6 @@ case_tune_not_wav() { prepare; cp "$work/assets/font.png" "$work/$TUNE"; spoiled
 case_tune_mpeg() { prepare; printf P | dd of="$work/$TUNE" bs=1 seek=20 conv=notrunc status=none; spoiled_tune "./$TUNE: cannot play music: "; }
 case_tune_pipe() { prepare; rm "$work/$TUNE"; mkfifo "$work/$TUNE"; spoiled_tune "./$TUNE: cannot play music: not a regular file"; }
 
-# Many frames of the shipped card, counted by a preloaded probe: memory stays flat after the warm-up (not
-# judged when sanitized: freed blocks are held back), no GL error is reported, and Escape still ends it with 0.
-frames_done() { awk '/^frames/ { print $2 }' "$work/probe.txt" 2>/dev/null || echo 0; }
-has_frames() { seen="$(frames_done) frames" && [ "$(frames_done)" -ge "$1" ]; }
-resident_kb() { awk '/^VmRSS:/ { print $2 }' "/proc/$card_pid/status"; }
-case_soak() {
-    local frames=${SOAK_FRAMES:-400} warmup=${SOAK_WARMUP:-150} start before after
-    rm -rf "$work" && mkdir -p "$work" && cp -r "$SOURCE/assets" "$SOURCE/name" "$work/"
-    start_card SDL_AUDIODRIVER=dummy CARD_PROBE_FILE="$work/probe.txt" LD_PRELOAD="$PROBE"
-    start=$(date +%s%N)
-    LIMIT=$((LIMIT + warmup)) wait_for "$warmup frames" has_frames "$warmup"  # at least a frame a second
-    before=$(resident_kb)
-    LIMIT=$((LIMIT + frames)) wait_for "$frames frames" has_frames "$frames"
-    after=$(resident_kb)
-    printf "soak: %d frames in %d s; resident %d kB after %d frames, %d kB at the end (%+d kB)\n" \
-        "$(frames_done)" $((($(date +%s%N) - start) / 1000000000)) "$before" "$warmup" "$after" $((after - before))
-    press Escape; expect_exit 0
-    ! grep -q "error at" "$work/err.txt" || fail "GL errors were reported"
-    [ -n "${SANITIZED:-}" ] || [ $((after - before)) -lt 1024 ] || fail "resident memory grew by $((after - before)) kB"
-}
-
 # After a normal end a sanitized card leaves exactly what it keeps by design: the atlas's pixels (512 x 512 x 4
 # bytes) and the name ("AB"). A leak whose stack holds none of the card's own code is the system's, not judged.
 card_leaks() {  # [VARIABLE=VALUE...] for the card's environment
@@ -242,7 +221,7 @@ case_wine_missing_tune() {
     drawn; press Escape; expect_exit 0
 }
 
-# Run, the script runs one case; sourced (by the start-up benchmark), none.
+# Run, the script runs one case; sourced (by the benchmarks), none.
 if [ "${BASH_SOURCE[0]}" = "$0" ]; then
     "case_$case"
     echo "ok ($case)"

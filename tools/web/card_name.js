@@ -23,7 +23,7 @@ function cardByteOf(ch) {
   var code = ch.codePointAt(0);
   if (code == 9 || code == 10 || code == 13 || (code >= 0x20 && code < 0x7f) || (code >= 0xa0 && code <= 0xff))
     return code;
-  var high = ch == ' ' ? -1 : CARD_1252_HIGH.indexOf(ch);
+  var high = CARD_1252_HIGH.indexOf(ch);  // its spaces are caught above as themselves
   return high >= 0 ? 0x80 + high : -1;
 }
 
@@ -85,9 +85,8 @@ function cardLaidOut(drawn) {
 // The name block holds a plain name as it is, so that it can be edited by
 // hand. A name that could end or upset the script element it stands in
 // (its end tag, or the opening of a comment), or holds control characters
-// that HTML would change,
-// is written percent-encoded instead (only "%", "<" and controls) and the
-// block says so in its data-encoding attribute.
+// that HTML would change, is written percent-encoded instead (only "%", "<"
+// and controls) and the block says so in its data-encoding attribute.
 function cardNameToBlock(name) {
   if (!/[<\u0000-\u001f\u007f]/.test(name))
     return { text: name, encoding: null };

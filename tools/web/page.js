@@ -88,11 +88,14 @@ var Module = {
   }
 };
 
+function cardUseTypedName() {
+  cardUseName(cardElement('name-field').value);
+}
+
 // Saves the page with the name as a new file, as single-file pages do: a
 // Blob of its text behind a link that downloads it.
 function cardSave() {
-  var name = cardElement('name-field').value;
-  cardUseName(name);
+  cardUseTypedName();
   var link = document.createElement('a');
   link.href = URL.createObjectURL(new Blob([cardSavedPage(cardPage.name)], { type: 'text/html' }));
   link.download = cardFileName(cardPage.name);
@@ -101,7 +104,7 @@ function cardSave() {
 }
 
 function cardCopyLink() {
-  cardUseName(cardElement('name-field').value);
+  cardUseTypedName();
   var field = cardElement('link');
   field.value = cardLinkTo(location.href, cardPage.name);
   field.hidden = false;
@@ -124,7 +127,7 @@ function cardOpenComposer() {
 // The card is redrawn with what is typed once the sender pauses, or at once on Preview.
 function cardTyped() {
   clearTimeout(cardPage.pending);
-  cardPage.pending = setTimeout(function () { cardUseName(cardElement('name-field').value); }, 1000);
+  cardPage.pending = setTimeout(cardUseTypedName, 1000);
 }
 
 function cardStartPage() {
@@ -133,7 +136,7 @@ function cardStartPage() {
   cardElement('no-link').hidden = served;
   cardElement('compose').addEventListener('click', cardOpenComposer);
   cardElement('name-field').addEventListener('input', cardTyped);
-  cardElement('preview').addEventListener('click', function () { cardUseName(cardElement('name-field').value); });
+  cardElement('preview').addEventListener('click', cardUseTypedName);
   cardElement('save').addEventListener('click', cardSave);
   cardElement('copy-link').addEventListener('click', cardCopyLink);
   addEventListener('hashchange', function () {

@@ -3,7 +3,7 @@
 // buffer follows the canvas's size on the page at the device's pixel
 // density; Escape from the page's keys; a loop that yields to the browser
 // during its pause; and the tune through the browser's Web Audio. The page
-// (tools/web/page.html) shows failures and the card's end.
+// (web/page.html) shows failures and the card's end.
 #include "card.h"
 #include "window.h"
 

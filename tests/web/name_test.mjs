@@ -1,11 +1,11 @@
 // The page's name-to-bytes step, its name block and its links, on their
-// own (tools/web/card_name.js has no DOM). Usage: node name_test.mjs
+// own (web/card_name.js has no DOM). Usage: node name_test.mjs
 import { readFileSync } from 'node:fs';
 import { createContext, runInContext } from 'node:vm';
 
 const said = [];
 const page = createContext({ console: { error: (line) => said.push(line) } });
-runInContext(readFileSync(new URL('../../tools/web/card_name.js', import.meta.url), 'utf8'), page);
+runInContext(readFileSync(new URL('../../web/card_name.js', import.meta.url), 'utf8'), page);
 const failures = [];
 const expect = (what, got, want) => { if (got !== want) failures.push(`${what}: got ${JSON.stringify(got)}, want ${JSON.stringify(want)}`); };
 const hex = (bytes) => Buffer.from(bytes).toString('hex');

@@ -279,27 +279,29 @@ void gl_setup(app_state *app)
     gl_read_name(app);
 }
 
-// The background stretched over the whole viewport, top row at the top.
-static void draw_background(GLuint texture)
+// A texture stretched over the whole viewport, its row at t = top at the
+// top: the background's first row (0), a rendered layer's last (1).
+void gl_draw_picture(GLuint texture, float top)
 {
+    float bottom = 1.0f - top;
     glBindTexture(GL_TEXTURE_2D, texture);
     GL_CHECK();
     glColor3f(1.0f, 1.0f, 1.0f);
     glBegin(GL_QUADS);
-    glTexCoord2f(0.0f, 0.0f);
+    glTexCoord2f(0.0f, top);
     glVertex2f(-1.0f, 1.0f);
-    glTexCoord2f(1.0f, 0.0f);
+    glTexCoord2f(1.0f, top);
     glVertex2f(1.0f, 1.0f);
-    glTexCoord2f(1.0f, 1.0f);
+    glTexCoord2f(1.0f, bottom);
     glVertex2f(1.0f, -1.0f);
-    glTexCoord2f(0.0f, 1.0f);
+    glTexCoord2f(0.0f, bottom);
     glVertex2f(-1.0f, -1.0f);
     glEnd();
     glBindTexture(GL_TEXTURE_2D, 0);
     GL_CHECK();
 }
 
-static void draw_text(const app_state *app)
+void gl_draw_text(const app_state *app)
 {
     glBindTexture(GL_TEXTURE_2D, app->font_texture);
     GL_CHECK();
@@ -311,7 +313,7 @@ static void draw_text(const app_state *app)
     GL_CHECK();
 }
 
-bool gl_loop(app_state *app)
+void gl_draw_backdrop(const app_state *app)
 {
     // Red falls as green rises; OpenGL clamps the negative green to 0, so the
     // colour swings between pure red and dark green.
@@ -319,7 +321,12 @@ bool gl_loop(app_state *app)
     GL_CHECK();
     glClear(GL_COLOR_BUFFER_BIT | GL_DEPTH_BUFFER_BIT);
     GL_CHECK();
-    draw_background(app->background_texture);
-    draw_text(app);
+    gl_draw_picture(app->background_texture, 0.0f);
+}
+
+bool gl_loop(app_state *app)
+{
+    gl_draw_backdrop(app);
+    gl_draw_text(app);
     return window_swap(app);
 }

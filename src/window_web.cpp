@@ -5,6 +5,7 @@
 // during its pause; and the tune through the browser's Web Audio. The page
 // (web/page.html) shows failures and the card's end.
 #include "card.h"
+#include "text_layer.h"
 #include "window.h"
 
 #include <cmath>
@@ -112,6 +113,36 @@ EM_JS(int, page_took_new_name, (), {
     return changed ? 1 : 0;
 });
 
+// A hidden page (another tab, a locked phone) draws nothing: the loop
+// waits here until it is shown again, and the pulse goes on from there.
+EM_JS(int, page_hidden, (), { return document.hidden ? 1 : 0; });
+EM_ASYNC_JS(void, page_wait_until_shown, (), {
+    await new Promise(function(resolve) {
+        var shown = function() {
+            if (document.hidden)
+                return;
+            document.removeEventListener('visibilitychange', shown);
+            resolve();
+        };
+        document.addEventListener('visibilitychange', shown);
+    });
+});
+
+// The page may look at each finished frame before the browser shows it
+// (the saved card's still is taken there); tests read frames there too.
+EM_JS(void, page_frame_drawn, (), {
+    if (Module.cardFrameDrawn)
+        Module.cardFrameDrawn();
+});
+
+// For tests only: true once when the page asks for the next frame to be
+// drawn both ways, with every quad and from the text layer, at one pulse.
+EM_JS(int, page_wants_both_paths, (), {
+    var wanted = Module.cardTestBothPaths;
+    Module.cardTestBothPaths = false;
+    return wanted ? 1 : 0;
+});
+
 // The drawing buffer follows the canvas's size on the page, in device
 // pixels; true when it changed.
 static bool fit_drawing_buffer(int *width, int *height)
@@ -161,6 +192,7 @@ void window_setup(app_state *app)
 // The browser shows the canvas once the program yields to it.
 bool window_swap(app_state *)
 {
+    page_frame_drawn();
     emscripten_sleep(0);
     return true;
 }
@@ -190,12 +222,12 @@ static bool serve_messages(app_state *app)
     int width, height;
     if (fit_drawing_buffer(&width, &height)) {
         glViewport(0, 0, width, height);
-        gl_loop(app);
+        text_layer_frame(app);
         return true;
     }
     if (page_took_new_name()) {
         gl_read_name(app);
-        gl_loop(app);
+        text_layer_frame(app);
         return true;
     }
     return app->msg != NO_MESSAGE;
@@ -210,8 +242,14 @@ void window_loop(app_state *app)
                 break;
             continue;
         }
+        if (page_hidden()) {
+            page_wait_until_shown();
+            continue;
+        }
         window_advance_pulse(app);
-        gl_loop(app);
+        if (page_wants_both_paths())
+            gl_loop(app);
+        text_layer_frame(app);
         emscripten_sleep(CARD_IDLE_PAUSE_MS);
         if (window_music_due(&first_idle_frame))
             start_music(app);

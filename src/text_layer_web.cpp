@@ -1,0 +1,95 @@
+// The browser card's text, drawn once into a layer and laid over each frame.
+// The greeting and the name with their 400-copy shadows are some 20,000
+// blended quads, yet they change only with the name and the drawing
+// buffer's size. So the card's own gl_draw_text draws them into a texture
+// of the viewport's size, again only when one of those changed, and each
+// frame blends that one texture over the picture instead.
+//
+// The layer holds premultiplied colour. Cleared to transparent black, each
+// quad adds its colour times its alpha and keeps (1 - alpha) of what is
+// there, and alpha gathers the same way as coverage. Laid over the picture
+// with ONE, ONE_MINUS_SRC_ALPHA, that gives what the quads would have
+// blended into the frame one by one, to within the rounding of 8-bit steps.
+#include "text_layer.h"
+
+#include <string>
+
+extern "C" {
+void emscripten_glGenFramebuffers(GLsizei count, GLuint *framebuffers);
+void emscripten_glBindFramebuffer(GLenum target, GLuint framebuffer);
+void emscripten_glFramebufferTexture2D(GLenum target, GLenum attachment, GLenum textarget, GLuint texture,
+                                       GLint level);
+GLenum emscripten_glCheckFramebufferStatus(GLenum target);
+void emscripten_glBlendFuncSeparate(GLenum source, GLenum destination, GLenum source_alpha,
+                                    GLenum destination_alpha);
+}
+
+static const GLenum FRAMEBUFFER = 0x8D40, COLOR_ATTACHMENT0 = 0x8CE0, FRAMEBUFFER_COMPLETE = 0x8CD5;
+
+struct text_layer {
+    GLuint texture, framebuffer;  // 0 until first composed
+    int width, height;            // the viewport it was composed for
+    std::string name;             // the name's bytes it shows
+    bool usable;                  // false where the browser cannot render to it
+};
+static text_layer layer = {0, 0, 0, 0, {}, false};
+
+static std::string name_of(const app_state *app)
+{
+    return app->name_text ? std::string(app->name_text, (size_t)app->name_size) : std::string();
+}
+
+// Each texel of the layer lands on one pixel of the frame: nearest texels,
+// a texture as big as the viewport.
+static void size_layer(int width, int height)
+{
+    if (!layer.texture) {
+        glGenTextures(1, &layer.texture);
+        emscripten_glGenFramebuffers(1, &layer.framebuffer);
+    }
+    glBindTexture(GL_TEXTURE_2D, layer.texture);
+    glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MAG_FILTER, GL_NEAREST);
+    glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MIN_FILTER, GL_NEAREST);
+    glTexImage2D(GL_TEXTURE_2D, 0, GL_RGBA, width, height, 0, GL_RGBA, GL_UNSIGNED_BYTE, nullptr);
+    glBindTexture(GL_TEXTURE_2D, 0);
+    emscripten_glBindFramebuffer(FRAMEBUFFER, layer.framebuffer);
+    emscripten_glFramebufferTexture2D(FRAMEBUFFER, COLOR_ATTACHMENT0, GL_TEXTURE_2D, layer.texture, 0);
+    layer.usable = emscripten_glCheckFramebufferStatus(FRAMEBUFFER) == FRAMEBUFFER_COMPLETE;
+    emscripten_glBindFramebuffer(FRAMEBUFFER, 0);
+    layer.width = width, layer.height = height;
+}
+
+static void compose_layer(const app_state *app)
+{
+    layer.name = name_of(app);
+    if (!layer.usable)
+        return;
+    emscripten_glBindFramebuffer(FRAMEBUFFER, layer.framebuffer);
+    glClearColor(0.0f, 0.0f, 0.0f, 0.0f);
+    glClear(GL_COLOR_BUFFER_BIT);
+    emscripten_glBlendFuncSeparate(GL_SRC_ALPHA, GL_ONE_MINUS_SRC_ALPHA, GL_ONE, GL_ONE_MINUS_SRC_ALPHA);
+    gl_draw_text(app);
+    glBlendFunc(GL_SRC_ALPHA, GL_ONE_MINUS_SRC_ALPHA);  // the card's own again
+    emscripten_glBindFramebuffer(FRAMEBUFFER, 0);
+}
+
+bool text_layer_frame(app_state *app)
+{
+    GLint viewport[4];
+    glGetIntegerv(GL_VIEWPORT, viewport);
+    if (viewport[2] != layer.width || viewport[3] != layer.height) {
+        size_layer(viewport[2], viewport[3]);
+        compose_layer(app);
+    } else if (layer.name != name_of(app)) {
+        compose_layer(app);
+    }
+    gl_draw_backdrop(app);
+    if (!layer.usable) {
+        gl_draw_text(app);  // the full frame, as the desktop draws it
+        return window_swap(app);
+    }
+    glBlendFunc(GL_ONE, GL_ONE_MINUS_SRC_ALPHA);
+    gl_draw_picture(layer.texture, 1.0f);
+    glBlendFunc(GL_SRC_ALPHA, GL_ONE_MINUS_SRC_ALPHA);
+    return window_swap(app);
+}

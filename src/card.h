@@ -49,7 +49,11 @@ typedef SDL_AudioDeviceID card_player;
 
 #define CARD_BACKGROUND_PATH CARD_ASSET_DIR "tormbriskchristmas.png"
 #define CARD_FONT_PATH CARD_ASSET_DIR "font.png"
+#ifdef __EMSCRIPTEN__
+#define CARD_MUSIC_PATH CARD_ASSET_DIR "ha_xmas.m4a"  // the page's tune is compressed
+#else
 #define CARD_MUSIC_PATH CARD_ASSET_DIR "ha_xmas.wav"
+#endif
 #define CARD_NAME_PATH "name"
 
 struct app_state {

@@ -10,13 +10,14 @@ DISPLAY_PACKAGES="xvfb xauth xdotool x11-utils imagemagick"
 TEST_PACKAGES="$CARD_PACKAGES $DISPLAY_PACKAGES libx11-dev fonts-dejavu-core libosmesa6-dev libgtest-dev \
 libbenchmark-dev g++-mingw-w64-x86-64-posix wine wine64 clang libclang-rt-14-dev"
 
-WEB_PACKAGES="cmake make libstb-dev emscripten"
+WEB_PACKAGES="cmake make libstb-dev emscripten ffmpeg"
 # The browser tests drive Debian's chromium and firefox-esr with
 # puppeteer-core, and WebKitGTK's MiniBrowser through its WebDriver with
 # selenium-webdriver, both from npm (Node.js from Debian where there is
 # none); Firefox and WebKit draw on a virtual display and play into a
-# silent PulseAudio.
-BROWSER_PACKAGES="chromium firefox-esr webkit2gtk-driver pulseaudio xvfb xauth"
+# silent PulseAudio. The tune is AAC: Firefox decodes it with the system's
+# libavcodec, WebKitGTK with GStreamer's libav plugin.
+BROWSER_PACKAGES="chromium firefox-esr webkit2gtk-driver pulseaudio xvfb xauth libavcodec59 gstreamer1.0-libav"
 
 card_root=$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)
 card_build="$card_root/build"

@@ -1,15 +1,17 @@
 #!/usr/bin/env bash
 # Makes the browser card's one HTML file: the page around the program, with
-# the pictures and the tune inside it (base64), the page's own scripts, and
-# the sender's name in its editable block.
+# the pictures and the tune inside it (base64; the tune as AAC in MP4, a
+# tenth of the WAV's size, which every browser decodes), the page's own
+# scripts, and the sender's name in its editable block.
 # Usage: make_page.sh PAGE_DIR PROGRAM.js NAME ASSETS_DIR OUTPUT
 set -euo pipefail
 pages=$1 program=$2 name=$3 assets=$4 output=$5
 
 # The page carries UTF-8 text. The name file is the desktop card's, whose
 # letters are Windows-1252; one that is already UTF-8 is taken as it is.
-name_text=$(mktemp)
-trap 'rm -f "$name_text"' EXIT
+work=$(mktemp -d)
+trap 'rm -rf "$work"' EXIT
+name_text=$work/name tune=$work/ha_xmas.m4a
 if ! iconv -f UTF-8 -t UTF-8 "$name" >"$name_text" 2>/dev/null &&
    ! iconv -f CP1252 -t UTF-8 "$name" >"$name_text" 2>/dev/null; then
     echo "$name: neither UTF-8 nor Windows-1252 text" >&2
@@ -24,12 +26,20 @@ for part in "$name_text" "$program" "$pages/card_name.js" "$pages/page.js"; do
     fi
 done
 
+# The same bytes from the same WAV on every build: no encoder tag or date,
+# and the index first, so a player can start before the whole file is in.
+if ! ffmpeg -loglevel error -y -i "$assets/ha_xmas.wav" -c:a aac -b:a 56k -map_metadata -1 -fflags +bitexact \
+        -flags:a +bitexact -movflags +faststart "$tune"; then
+    echo "$assets/ha_xmas.wav: cannot be encoded as AAC" >&2
+    exit 1
+fi
+
 while IFS= read -r line || [ -n "$line" ]; do
     case "$line" in
     *@NAME@*) printf '%s' "${line%%@NAME@*}"; cat "$name_text"; printf '%s\n' "${line#*@NAME@}" ;;
     @ASSETS@)
-        for file in tormbriskchristmas.png font.png ha_xmas.wav; do
-            printf "  '/assets/%s': '%s',\n" "$file" "$(base64 -w0 "$assets/$file")"
+        for file in "$assets/tormbriskchristmas.png" "$assets/font.png" "$tune"; do
+            printf "  '/assets/%s': '%s',\n" "$(basename "$file")" "$(base64 -w0 "$file")"
         done ;;
     @NAME_JS@) cat "$pages/card_name.js" ;;
     @PAGE_JS@) cat "$pages/page.js" ;;

@@ -17,18 +17,19 @@
 static const char CANVAS[] = "#canvas";
 static const card_message NO_MESSAGE = 0, QUIT_MESSAGE = 1;
 
-// The page shows a failure under its caption, as a desktop message box would.
-EM_JS(void, page_show_failure, (const char *caption, const char *text), {
-    if (Module['cardFailed'])
-        Module['cardFailed'](UTF8ToString(caption), UTF8ToString(text));
+// Where no WebGL can be had the page shows the card's still in its place,
+// with one line that says the card cannot move here.
+EM_JS(void, page_cannot_animate, (), {
+    if (Module['cardCannotAnimate'])
+        Module['cardCannotAnimate']();
 });
 
-// Said on the console with the reason, shown on the page; the program ends
-// with code 1.
+// Said on the console with the reason; the page shows the still; the
+// program ends with code 1.
 [[noreturn]] static void fail_window(const char *text, const char *reason)
 {
     fprintf(stderr, "%s (%s)\n", text, reason);
-    page_show_failure("Error", text);
+    page_cannot_animate();
     exit(1);
 }
 
@@ -189,10 +190,12 @@ void window_setup(app_state *app)
     gl_loop(app);  // the first paint, before the scene is set up
 }
 
-// The browser shows the canvas once the program yields to it.
-bool window_swap(app_state *)
+// The browser shows the canvas once the program yields to it. The page sees
+// the set-up card's frames (not the first paint, which has no pictures yet).
+bool window_swap(app_state *app)
 {
-    page_frame_drawn();
+    if (app->font_texture)
+        page_frame_drawn();
     emscripten_sleep(0);
     return true;
 }

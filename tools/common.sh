@@ -11,6 +11,8 @@ TEST_PACKAGES="$CARD_PACKAGES $DISPLAY_PACKAGES libx11-dev fonts-dejavu-core lib
 libbenchmark-dev g++-mingw-w64-x86-64-posix wine wine64 clang libclang-rt-14-dev"
 
 WEB_PACKAGES="cmake make libstb-dev emscripten ffmpeg"
+# The page's still is the card drawn offscreen by a native build.
+STILL_PACKAGES="$CARD_PACKAGES libosmesa6-dev"
 # The browser tests drive Debian's chromium and firefox-esr with
 # puppeteer-core, and WebKitGTK's MiniBrowser through its WebDriver with
 # selenium-webdriver, both from npm (Node.js from Debian where there is
@@ -24,6 +26,7 @@ card_build="$card_root/build"
 card_build_sanitized="$card_root/build-sanitize"
 card_build_fuzz="$card_root/build-fuzz"
 card_build_web="$card_root/build-web"
+card_build_still="$card_root/build-still"
 
 # install_missing [--no-install-recommends] PACKAGE...
 install_missing() {

@@ -3,9 +3,9 @@
 # the pictures and the tune inside it (base64; the tune as AAC in MP4, a
 # tenth of the WAV's size, which every browser decodes), the page's own
 # scripts, and the sender's name in its editable block.
-# Usage: make_page.sh PAGE_DIR PROGRAM.js NAME ASSETS_DIR OUTPUT
+# Usage: make_page.sh PAGE_DIR PROGRAM.js NAME ASSETS_DIR STILL.jpg OUTPUT
 set -euo pipefail
-pages=$1 program=$2 name=$3 assets=$4 output=$5
+pages=$1 program=$2 name=$3 assets=$4 still=$5 output=$6
 
 # The page carries UTF-8 text. The name file is the desktop card's, whose
 # letters are Windows-1252; one that is already UTF-8 is taken as it is.
@@ -17,6 +17,12 @@ if ! iconv -f UTF-8 -t UTF-8 "$name" >"$name_text" 2>/dev/null &&
     echo "$name: neither UTF-8 nor Windows-1252 text" >&2
     exit 1
 fi
+# The card's label (and its still's text) until the page's script gives it
+# the name as the card lays it out: the name's lines on one line, as text.
+label="HAPPY HOLIDAYS AND A HAPPY NEW YEAR FROM $(tr '\r\n\t' '   ' <"$name_text")"
+label=$(printf '%s' "$label" | sed 's/&/\&amp;/g; s/"/\&quot;/g; s/</\&lt;/g; s/  */ /g; s/ $//')
+[ -s "$still" ] || { echo "$still: no still of the card (tools/build-web draws it)" >&2; exit 1; }
+
 # A script element ends at "</script" (and misreads one after "<!--").
 for part in "$name_text" "$program" "$pages/card_name.js" "$pages/page.js"; do
     if grep -qiF -e '</script' -e '<!--' "$part"; then
@@ -37,6 +43,8 @@ fi
 while IFS= read -r line || [ -n "$line" ]; do
     case "$line" in
     *@NAME@*) printf '%s' "${line%%@NAME@*}"; cat "$name_text"; printf '%s\n' "${line#*@NAME@}" ;;
+    *@STILL@*) line=${line//@LABEL@/"$label"}; printf '%s%s%s\n' "${line%%@STILL@*}" "$(base64 -w0 "$still")" "${line#*@STILL@}" ;;
+    *@LABEL@*) printf '%s\n' "${line//@LABEL@/"$label"}" ;;
     @ASSETS@)
         for file in "$assets/tormbriskchristmas.png" "$assets/font.png" "$tune"; do
             printf "  '/assets/%s': '%s',\n" "$(basename "$file")" "$(base64 -w0 "$file")"

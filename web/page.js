@@ -3,7 +3,9 @@
 // music hint, a failure, the end), and the composer that puts another name
 // on the card and saves the page with it or makes a link to it.
 var CARD_GREETING = 'HAPPY HOLIDAYS AND A HAPPY NEW YEAR FROM';
-var cardPage = { original: null, name: null, pending: 0 };
+// The still: a picture of the card as it was last drawn with the name
+// stillName, which a saved card shows wherever it cannot move.
+var cardPage = { original: null, name: null, pending: 0, still: null, stillName: null, saveWaiting: false };
 
 function cardElement(id) {
   return document.getElementById(id);
@@ -20,6 +22,10 @@ function cardKeepPage() {
 function cardSavedPage(name) {
   var page = cardPage.original.cloneNode(true), block = cardNameToBlock(name);
   page.querySelector('body').appendChild(cardElement('card-program').cloneNode(true));
+  page.querySelector('#canvas').setAttribute('aria-label', cardElement('canvas').getAttribute('aria-label'));
+  page.querySelector('#still').setAttribute('alt', cardElement('still').alt);
+  if (cardPage.stillName === name)
+    page.querySelector('#still').setAttribute('src', cardPage.still);
   var element = page.querySelector('#sender-name');
   element.textContent = block.text;
   if (block.encoding)
@@ -47,6 +53,7 @@ function cardUseName(name) {
   }
   var shown = cardLaidOut(drawable.drawn);
   cardElement('canvas').setAttribute('aria-label', (CARD_GREETING + ' ' + shown).trim());
+  cardElement('still').alt = cardElement('canvas').getAttribute('aria-label');
   cardElement('drawn-as').textContent = shown != drawable.kept ? 'drawn as: ' + shown : '';
   cardElement('name-cut').textContent = drawable.cut ?
     'The card has room for ' + CARD_NAME_LIMIT + ' letters; it draws the first ' + drawable.drawn.length + '.' : '';
@@ -64,12 +71,23 @@ var Module = {
     cardUseName(cardPage.name !== null ? cardPage.name : cardNameAtStart());
     Module.cardNewName = false;  // the card reads this name when it sets up
   }],
-  // A failure to make the window: its text under its caption, as the desktop's message box shows it.
-  cardFailed: function (caption, text) {
-    var heading = document.createElement('h2'), line = document.createElement('p');
-    heading.textContent = caption;
-    line.textContent = text;
-    cardElement('status').replaceChildren(heading, line);
+  // Without WebGL the card cannot move: its still stands in its place.
+  cardCannotAnimate: function () {
+    cardElement('canvas').hidden = true;
+    cardElement('still').hidden = false;
+    cardElement('status').textContent = 'This browser cannot animate the card.';
+  },
+  // Each frame of the set-up card, before the browser shows it: the first
+  // one with a new name becomes the still, shrunk to the card's 640 x 480.
+  cardFrameDrawn: function () {
+    if (Module.cardNewName || cardPage.stillName === cardPage.name)
+      return;
+    var still = Object.assign(document.createElement('canvas'), { width: 640, height: 480 });
+    still.getContext('2d').drawImage(cardElement('canvas'), 0, 0, 640, 480);
+    cardPage.still = still.toDataURL('image/jpeg', 0.85);
+    cardPage.stillName = cardPage.name;
+    if (cardPage.saveWaiting)
+      cardSaveNow();
   },
   // Shown while the tune waits for the person's first touch, click or key.
   cardHint: function (waiting) {
@@ -93,9 +111,19 @@ function cardUseTypedName() {
 }
 
 // Saves the page with the name as a new file, as single-file pages do: a
-// Blob of its text behind a link that downloads it.
+// Blob of its text behind a link that downloads it. A name not drawn yet
+// waits for its frame, the saved card's still; where none comes (the card
+// has ended, or cannot run here) the card keeps the still it has.
 function cardSave() {
   cardUseTypedName();
+  if (cardPage.stillName === cardPage.name)
+    return cardSaveNow();
+  cardPage.saveWaiting = true;
+  setTimeout(function () { if (cardPage.saveWaiting) cardSaveNow(); }, 2000);
+}
+
+function cardSaveNow() {
+  cardPage.saveWaiting = false;
   var link = document.createElement('a');
   link.href = URL.createObjectURL(new Blob([cardSavedPage(cardPage.name)], { type: 'text/html' }));
   link.download = cardFileName(cardPage.name);
@@ -132,6 +160,7 @@ function cardTyped() {
 
 function cardStartPage() {
   var served = location.protocol == 'http:' || location.protocol == 'https:';
+  cardElement('compose').hidden = false;  // a control that works only with scripts
   cardElement('copy-link').hidden = !served;
   cardElement('no-link').hidden = served;
   cardElement('compose').addEventListener('click', cardOpenComposer);

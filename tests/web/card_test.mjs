@@ -27,9 +27,10 @@ const state = (browser) => browser.evaluate(() => {
   const $ = (id) => document.getElementById(id), canvas = $('canvas');
   return { decodes: cardTest.decodes, starts: cardTest.starts, lines: cardTest.lines, hint: !$('hint').hidden,
     status: $('status').textContent, label: canvas.getAttribute('aria-label'), drawnAs: $('drawn-as').textContent,
+    alt: $('still').alt, pictured: ['canvas', 'still'].filter((id) => $(id).getClientRects().length).join(),
     shown: ['composer', 'copy-link', 'no-link'].filter((id) => !$(id).hidden), audio: Module.cardAudio?.state,
     size: [canvas.width, canvas.height, canvas.clientWidth, devicePixelRatio].join(),
-    injected: document.querySelectorAll('img').length || window.cardTestInjected };
+    injected: document.querySelectorAll('img:not(#still)').length || window.cardTestInjected };
 });
 const open = async (engine, options) => { const browser = await launch(engine, options); await browser.goto(pageUrl); return browser; };
 const until = (browser, what, test) => waitFor(what, async () => { const seen = await state(browser); return test(seen) && seen; });
@@ -42,7 +43,13 @@ const dark = (colours) => share(colours, (c) => c[0] + c[1] + c[2] < 60);
 // The clear colour seen through the clear sky: red alone from half to full, or red and green adding up to half.
 const pulseColour = ([r, g, b]) => b <= 5 && ((g <= 3 && r >= 122) || Math.abs(r + g - 128) <= 6);
 const SKY = [[20, 210], [100, 215]];  // where the picture is fully transparent
-const pixels = (browser, points) => browser.evaluate((p) => cardTest.pixels(p), points);
+// Colours at points of the 640 x 480 card, read from the canvas or the still.
+const pixels = (browser, points, id = 'canvas') => browser.evaluate((points, id) => {
+  const card = document.getElementById(id), [width, height] = [card.naturalWidth || card.width, card.naturalHeight || card.height];
+  const context = Object.assign(document.createElement('canvas'), { width, height }).getContext('2d');
+  context.drawImage(card, 0, 0);
+  return points.map(([x, y]) => [...context.getImageData(Math.floor(x * width / 640), Math.floor(y * width / 640), 1, 1).data.slice(0, 3)]);
+}, points, id);
 
 // The greeting white with dark rims and the sky the pulse colour; then the
 // sky in another colour, as the card goes on drawing.
@@ -61,12 +68,12 @@ async function cardRuns(browser) {
 // 43 levels; a stale, unshadowed or misblended layer is far beyond.
 async function pathsAgree(browser, when) {
   const [share, worst] = await browser.evaluate(() => new Promise((resolve) => {
-    const gl = document.getElementById('canvas').getContext('webgl'), frames = [];
+    const gl = document.getElementById('canvas').getContext('webgl'), frames = [], pages = Module.cardFrameDrawn;
     Module.cardFrameDrawn = () => {
       const frame = new Uint8Array(gl.drawingBufferWidth * gl.drawingBufferHeight * 4);
       gl.readPixels(0, 0, gl.drawingBufferWidth, gl.drawingBufferHeight, gl.RGBA, gl.UNSIGNED_BYTE, frame);
       if (frames.push(frame) < 2) return;
-      Module.cardFrameDrawn = null;
+      Module.cardFrameDrawn = pages;
       let apart = 0, worst = 0;
       for (let i = 0; i < frame.length; i += 4) {
         const most = Math.max(...[0, 1, 2].map((c) => Math.abs(frames[0][i + c] - frame[i + c])));
@@ -100,12 +107,13 @@ async function tuneKept(browser) {
   if (Math.abs(longer) > 0.2 || !(correlation >= 0.999)) fail(`the page's tune is ${longer} s longer, correlated at ${correlation}`);
 }
 
-// The name's label, and its glyph boxes (35.2 pixels apart) lit where LIT has a 1 and dark where a 0.
-async function nameDrawn(browser, name, lit) {
-  const seen = await pixels(browser, [...lit].flatMap((_, i) => box(32 + i * 35.2, 276)));
-  return [...lit].every((bit, i) => (white(seen.slice(i * 384, (i + 1) * 384)) > 1 / 10) == (bit == '1')) &&
-    until(browser, `the label to end with ${name}`, (seen) => seen.label.endsWith(` ${name}`));
+// The name's glyph boxes (35.2 pixels apart) lit where LIT has a 1 and dark where a 0; with its label (the still's too).
+async function glyphsLit(browser, lit, id) {
+  const seen = await pixels(browser, [...lit].flatMap((_, i) => box(32 + i * 35.2, 276)), id);
+  return [...lit].every((bit, i) => (white(seen.slice(i * 384, (i + 1) * 384)) > 1 / 20) == (bit == '1'));
 }
+const nameDrawn = async (browser, name, lit) => await glyphsLit(browser, lit) &&
+  until(browser, `the label to end with ${name}`, (seen) => seen.label.endsWith(` ${name}`) && seen.alt == seen.label);
 
 // The card drops the letter that breaks a full line: the label and the composer say so.
 const NAME = 'Zoë & José </script>', NAME_SHOWN = 'Zoë & José </scr pt>', NAME_LIT = '1110101111';
@@ -143,8 +151,10 @@ async function scenario(engine) {
     HTMLAnchorElement.prototype.click = function () { cardTest.download = this.download; };
   });
   await browser.clickOn('#save');
-  const { saved, download } = await waitFor('the saved card', () => browser.evaluate(() => cardTest.saved && cardTest));
-  const expected = probed.replace(/<script type="text\/plain" id="sender-name">[^<]*<\/script>/, SAVED_BLOCK);
+  const { saved: file, download } = await waitFor('the saved card', () => browser.evaluate(() => cardTest.saved && cardTest));
+  // Its label, the still's text and the still itself are the new name's, checked when it opens.
+  const blank = (page) => page.replace(/(aria-label="HAPPY|alt="HAPPY|src="data:image\/jpeg)[^"]*"/g, '$1"');
+  const [expected, saved] = [blank(probed.replace(/<script type="text\/plain" id="sender-name">[^<]*<\/script>/, SAVED_BLOCK)), blank(file)];
   const differ = [...expected].findIndex((c, i) => saved[i] != c);
   if (saved != expected) fail(`the saved card differs at ${differ}: ${JSON.stringify(saved.slice(differ - 40, differ + 80))}`);
   if (!/^holiday-card-from-Zoe-Jose[A-Za-z0-9-]*\.html$/.test(download)) fail(`saved as ${download}`);
@@ -160,10 +170,11 @@ async function scenario(engine) {
   await cardRuns(browser);
 
   // The saved file, opened alone, shows the card with the name, composer closed.
-  writeFileSync(`${work}/saved.html`, saved);
+  writeFileSync(`${work}/saved.html`, file);
   await browser.goto(pathToFileURL(`${work}/saved.html`).href);
   seen = await waitFor('the saved name drawn', () => nameDrawn(browser, NAME_SHOWN, NAME_LIT));
   if (seen.shown.includes('composer')) fail('the saved card opens with the composer');
+  if (!await glyphsLit(browser, NAME_LIT, 'still')) fail("the saved card's still lacks the name");
 
   // Served, the name in a link is drawn and labelled (also when the address
   // changes), reaches the page as text, never HTML, and links can be copied.
@@ -182,12 +193,27 @@ const PHONE = (width, height) => ({ viewport: { width, height, deviceScaleFactor
   userAgent: 'Mozilla/5.0 (Linux; Android 14) AppleWebKit/537.36 (KHTML, like Gecko) Chrome/140.0 Mobile Safari/537.36' });
 
 const cases = {
-  // Without WebGL the page shows the window-creation failure under "Error",
-  // the console says the same, and there is no hint of music.
+  // Without WebGL (getContext answers null) the card's still stands in its
+  // place with one line, the console says why, and there is no hint of music.
   async no_webgl() {
     const browser = await open('chromium', { args: ['--disable-webgl'] }), text = 'CreateWindow() failed:  Cannot create a window.';
-    const seen = await until(browser, 'the failure on the page', (s) => s.status == `Error${text}`);
+    const seen = await until(browser, 'the still and its line', (s) => s.status == 'This browser cannot animate the card.' && s.pictured == 'still');
     if (!seen.lines.some((line) => line.startsWith(text)) || seen.hint) fail(`the console says ${seen.lines}; hint ${seen.hint}`);
+    if (!await glyphsLit(browser, '111011111', 'still')) fail('the still lacks the name');
+    await browser.close();
+  },
+
+  // With scripts off (as in a mail preview) the still and its line alone
+  // stand in the card's place: no canvas and no control that cannot work.
+  async scripts_off() {
+    const browser = await open('chromium', { args: ['--blink-settings=scriptEnabled=false'] });
+    const seen = await waitFor('the still', () => browser.evaluate(() => {
+      const $ = (id) => document.getElementById(id), still = $('still');
+      return still.naturalWidth && [still.alt, ...['canvas', 'still', 'compose'].map((id) => $(id).getClientRects().length), $('below').innerText.trim()];
+    }));
+    if (seen.join('|') != 'HAPPY HOLIDAYS AND A HAPPY NEW YEAR FROM The Elves|0|1|0|This is a picture of the card: allow scripts' +
+      ' for this page, or open it in a web browser, to see it move and hear its tune.') fail(`with scripts off the page shows ${seen}`);
+    if (!await glyphsLit(browser, '111011111', 'still')) fail('the still lacks the name');
     await browser.close();
   },
 

@@ -8,8 +8,7 @@ import { createServer } from 'node:net';
 
 // Put right after <head> in a test copy of the page: console lines, uncaught
 // errors, the tune's decodes and starts; the WebGL drawing kept to be read
-// back at points of the 640 x 480 card (cardTest.pixels), and the first paint
-// read at the first texture upload, which follows it.
+// back, and the first paint read at the first texture upload, which follows it.
 export const PROBE = `<script>(() => {
   const test = window.cardTest = { lines: [], decodes: 0, starts: 0, firstPaint: null };
   for (const level of ['log', 'warn', 'error'])
@@ -30,12 +29,6 @@ export const PROBE = `<script>(() => {
     return decode.call(this, data, (tune) => { test.decodes++; ok(tune); }, ...rest);
   };
   AudioBufferSourceNode.prototype.start = function (...a) { test.starts++; return start.apply(this, a); };
-  test.pixels = (points) => {
-    const card = document.getElementById('canvas'), scale = card.width / 640;
-    const context = Object.assign(document.createElement('canvas'), { width: card.width, height: card.height }).getContext('2d');
-    context.drawImage(card, 0, 0);
-    return points.map(([x, y]) => [...context.getImageData(Math.floor(x * scale), Math.floor(y * scale), 1, 1).data.slice(0, 3)]);
-  };
 })();</script>`;
 
 // Chromium holds sound back until a gesture, as a desktop browser does.

@@ -1,38 +1,143 @@
-// Start-up and frame time of the browser card in Debian's headless chromium
-// (software WebGL), measured as the Linux card's start-up benchmark measures
-// it: the median over RUNS runs of the time from opening the file to the
-// first frame (the paint before the scene is set up) and to the first idle
-// frame (when the music is handed to the browser), and of the time per frame
-// over the next seconds. A frame is counted at each clear of the canvas.
-// Usage: node web_bench.mjs PAGE.html RUNS
-const { default: puppeteer } = await import(new URL('../tests/web/node_modules/puppeteer-core/lib/esm/puppeteer/puppeteer-core.js', import.meta.url));
+// The browser card's speed beside a bare loop, in Chromium (software WebGL)
+// at device scale 1 and 2, Firefox and WebKit, all with a 640 x 480 CSS
+// canvas. Prints figures, checks nothing. For each engine:
+// - frames per second of the card and of a bare loop that does only what
+//   any frame must (clear to the pulse colour, draw the picture as one
+//   textured quad, yield, wait 16 ms, as the card's loop does); a frame is
+//   counted at each clear, over SECONDS after the card's first idle frame
+//   (when it hands its tune to the browser) or the loop's first frame;
+// - device pixels blended in one frame drawn with every quad (the full
+//   path) and one drawn from the text layer, summed from the draw calls;
+// - the card's start-up: its first frame and its first idle frame, after
+//   opening the file. Medians over RUNS runs, card and loop taking turns.
+// Usage (Firefox and WebKit need the display): tests/web/with_servers.sh
+//   node bench/web_bench.mjs build-web/holiday-card.html [RUNS] [SECONDS]
+import { launch } from '../tests/web/engines.mjs';
+import { mkdtempSync, readFileSync, rmSync, writeFileSync } from 'node:fs';
+import { tmpdir } from 'node:os';
 import { pathToFileURL } from 'node:url';
 
-const [page_path, runs] = [process.argv[2], Number(process.argv[3] || 5)];
-const median = (values) => values.sort((a, b) => a - b)[Math.floor(values.length / 2)];
-const browser = await puppeteer.launch({ executablePath: '/usr/bin/chromium', args: ['--no-sandbox',
-  '--enable-unsafe-swiftshader', '--disable-background-networking', '--disable-component-update'] });
-const results = [];
-for (let run = 0; run < runs; run++) {
-  const page = await browser.newPage();
-  await page.setViewport({ width: 800, height: 600 });
-  await page.evaluateOnNewDocument(() => {
-    const seen = window.cardBench = { clears: [], music: -1 };
-    const clear = WebGLRenderingContext.prototype.clear;
-    WebGLRenderingContext.prototype.clear = function (mask) { seen.clears.push(performance.now()); return clear.call(this, mask); };
-    const decode = AudioContext.prototype.decodeAudioData;
-    AudioContext.prototype.decodeAudioData = function (...a) { seen.music = performance.now(); return decode.apply(this, a); };
+const [pagePath, runs, seconds] = [process.argv[2], Number(process.argv[3] || 3), Number(process.argv[4] || 10)];
+const card = readFileSync(pagePath, 'utf8'), work = mkdtempSync(`${tmpdir()}/card-bench-`);
+const picture = card.match(/'\/assets\/tormbriskchristmas\.png': '([^']*)'/)[1];  // the page's base64 PNG
+
+// Put first in both pages: the times of clears and of the tune's decoding,
+// and bench.blended(), the blended pixels of the two frames the card draws
+// at Module.cardTestBothPaths. The card's vertices (src/webgl_immediate.cpp)
+// are nine floats, position first as attribute 0, already in clip space
+// (w = 1), drawn as TRIANGLES from an ARRAY_BUFFER uploaded by bufferData.
+const PROBE = `<script>(() => {
+  const bench = window.bench = { clears: [], idle: 0, sum: null }, gl = WebGLRenderingContext.prototype;
+  const wrap = (o, name, before) => { const f = o[name]; o[name] = function (...a) { before.apply(this, a); return f.apply(this, a); }; };
+  wrap(gl, 'clear', () => bench.clears.push(performance.now()));
+  wrap((window.AudioContext || window.webkitAudioContext).prototype, 'decodeAudioData', () => bench.idle ||= performance.now());
+  const data = new Map(), pointer = {};  // each buffer's bytes; attribute 0's layout
+  const bound = (c, target) => c.getParameter(target == c.ARRAY_BUFFER ? c.ARRAY_BUFFER_BINDING : c.ELEMENT_ARRAY_BUFFER_BINDING);
+  wrap(gl, 'bufferData', function (target, d) {
+    data.set(bound(this, target), typeof d == 'number' ? new Uint8Array(d) : new Uint8Array(d.buffer ?? d, d.byteOffset ?? 0, d.byteLength).slice());
   });
-  await page.goto(pathToFileURL(page_path).href);
-  await page.waitForFunction(() => window.cardBench.music > 0, { timeout: 120000 });
-  await new Promise((done) => setTimeout(done, 5000));  // some seconds of animation
-  const seen = await page.evaluate(() => window.cardBench);
-  const after = seen.clears.filter((t) => t > seen.music);
-  results.push({ first: seen.clears[0], music: seen.music,
-                 frame: (after[after.length - 1] - after[0]) / (after.length - 1) });
-  await page.close();
+  wrap(gl, 'bufferSubData', function (target, offset, d) {
+    data.get(bound(this, target)).set(new Uint8Array(d.buffer ?? d, d.byteOffset ?? 0, d.byteLength), offset);
+  });
+  wrap(gl, 'vertexAttribPointer', function (index, size, type, normalized, stride, offset) {
+    if (index == 0) Object.assign(pointer, { buffer: this.getParameter(this.ARRAY_BUFFER_BINDING), stride: stride || size * 4, offset });
+  });
+  // A triangle cut to the clip square, then its area (shoelace formula).
+  const clip = (poly) => [[0, 1], [0, -1], [1, 1], [1, -1]].reduce((p, [k, s]) => p.flatMap((a, i) => {
+    const b = p[(i + 1) % p.length], da = 1 - s * a[k], db = 1 - s * b[k], f = da / (da - db);
+    return [...(da >= 0 ? [a] : []), ...((da >= 0) != (db >= 0) ? [[a[0] + (b[0] - a[0]) * f, a[1] + (b[1] - a[1]) * f]] : [])];
+  }), poly);
+  const area = (p) => Math.abs(p.reduce((sum, a, i) => sum + a[0] * p[(i + 1) % p.length][1] - p[(i + 1) % p.length][0] * a[1], 0)) / 2;
+  const count = (c, mode, n, vertexAt) => {
+    if (bench.sum == null || !c.isEnabled(c.BLEND) || mode != c.TRIANGLES) return;
+    const view = new DataView(data.get(pointer.buffer).buffer), [, , w, h] = c.getParameter(c.VIEWPORT);
+    const at = (v) => [0, 4].map((o) => view.getFloat32(pointer.offset + vertexAt(v) * pointer.stride + o, true));
+    for (let v = 0; v + 2 < n; v += 3) bench.sum += area(clip([at(v), at(v + 1), at(v + 2)])) * w * h / 4;  // clip square: 4
+  };
+  wrap(gl, 'drawArrays', function (mode, first, n) { count(this, mode, n, (v) => first + v); });
+  wrap(gl, 'drawElements', function (mode, n, type, offset) {
+    const bytes = data.get(bound(this, this.ELEMENT_ARRAY_BUFFER)), Kind = type == this.UNSIGNED_BYTE ? Uint8Array : type == this.UNSIGNED_SHORT ? Uint16Array : Uint32Array;
+    const indices = new Kind(bytes.buffer, offset, n);
+    count(this, mode, n, (v) => indices[v]);
+  });
+  bench.blended = () => new Promise((resolve) => {
+    const frames = [];
+    bench.sum = 0;
+    Module.cardFrameDrawn = () => {
+      frames.push(Math.round(bench.sum)), bench.sum = 0;
+      if (frames.length == 2) bench.sum = Module.cardFrameDrawn = null, resolve(frames);
+    };
+    Module.cardTestBothPaths = true;
+  });
+})();</script>`;
+
+// The bare loop, with the card's context settings and blending.
+const BARE = `<!DOCTYPE html><html><head>${PROBE}</head><body style="margin:0">
+<canvas id="canvas" style="width:640px;height:480px"></canvas><script>
+const canvas = document.getElementById('canvas');
+canvas.width = Math.round(640 * devicePixelRatio), canvas.height = Math.round(480 * devicePixelRatio);
+const gl = canvas.getContext('webgl', { alpha: false, depth: false, stencil: false, antialias: false }), program = gl.createProgram();
+for (const [type, source] of [[gl.VERTEX_SHADER, 'attribute vec2 p; varying vec2 t; void main() { t = vec2(p.x + 1.0, 1.0 - p.y) / 2.0; gl_Position = vec4(p, 0.0, 1.0); }'],
+                              [gl.FRAGMENT_SHADER, 'precision mediump float; uniform sampler2D s; varying vec2 t; void main() { gl_FragColor = texture2D(s, t); }']]) {
+  const shader = gl.createShader(type);
+  gl.shaderSource(shader, source), gl.compileShader(shader), gl.attachShader(program, shader);
 }
-await browser.close();
-const field = (name) => Math.round(median(results.map((r) => r[name])));
-console.log(`headless chromium, over ${runs} runs (median): first frame drawn after ${field('first')} ms;` +
-            ` first idle frame done, music handed to the browser, after ${field('music')} ms; ${field('frame')} ms a frame after it`);
+gl.bindAttribLocation(program, 0, 'p'), gl.linkProgram(program), gl.useProgram(program);
+gl.bindBuffer(gl.ARRAY_BUFFER, gl.createBuffer());
+gl.bufferData(gl.ARRAY_BUFFER, new Float32Array([-1, 1, 1, 1, 1, -1, -1, 1, 1, -1, -1, -1]), gl.STATIC_DRAW);
+gl.enableVertexAttribArray(0), gl.vertexAttribPointer(0, 2, gl.FLOAT, false, 0, 0);
+gl.enable(gl.BLEND), gl.blendFunc(gl.SRC_ALPHA, gl.ONE_MINUS_SRC_ALPHA);
+const picture = new Image();
+picture.onload = async () => {
+  gl.bindTexture(gl.TEXTURE_2D, gl.createTexture());
+  for (const name of [gl.TEXTURE_MIN_FILTER, gl.TEXTURE_MAG_FILTER]) gl.texParameteri(gl.TEXTURE_2D, name, gl.NEAREST);
+  for (const name of [gl.TEXTURE_WRAP_S, gl.TEXTURE_WRAP_T]) gl.texParameteri(gl.TEXTURE_2D, name, gl.CLAMP_TO_EDGE);
+  gl.texImage2D(gl.TEXTURE_2D, 0, gl.RGBA, gl.RGBA, gl.UNSIGNED_BYTE, picture);
+  for (let phase = 0.01; ; phase += 0.01) {
+    const pulse = Math.sin(phase) * 0.5;
+    gl.clearColor(0.5 - pulse, pulse, 0, 0), gl.clear(gl.COLOR_BUFFER_BIT), gl.drawArrays(gl.TRIANGLES, 0, 6);
+    bench.idle ||= performance.now();
+    await new Promise((r) => setTimeout(r, 0));
+    await new Promise((r) => setTimeout(r, 16));
+  }
+};
+picture.src = 'data:image/png;base64,${picture}';
+</script></body></html>`;
+writeFileSync(`${work}/card.html`, card.replace('<head>', `<head>${PROBE}`));
+writeFileSync(`${work}/bare.html`, BARE);
+
+const sleep = (ms) => new Promise((r) => setTimeout(r, ms));
+const median = (values) => values.sort((a, b) => a - b)[Math.floor(values.length / 2)];
+const number = (n, digits = 0) => n.toLocaleString('en-US', { minimumFractionDigits: digits, maximumFractionDigits: digits });
+
+// Opens PAGE, waits (five minutes at most) for its idle frame, lets it run
+// SECONDS; its frames per second after the idle frame, start-up, buffer size.
+async function measure(browser, page) {
+  await browser.goto(pathToFileURL(`${work}/${page}.html`).href);
+  for (const end = Date.now() + 300000; !(await browser.evaluate(() => window.bench.idle)); await sleep(500))
+    if (Date.now() > end) throw new Error(`${page}: no idle frame in five minutes`);
+  await sleep(seconds * 1000);
+  return browser.evaluate(() => {
+    const { clears, idle } = window.bench, after = clears.filter((t) => t >= idle), canvas = document.getElementById('canvas');
+    return { fps: (after.length - 1) * 1000 / (after[after.length - 1] - after[0]), first: clears[0], idle, size: `${canvas.width} x ${canvas.height}` };
+  });
+}
+
+for (const [engine, scale] of [['chromium', 1], ['chromium', 2], ['firefox', 1], ['webkit', 1]]) {
+  const browser = await launch(engine, { width: 800, height: 700, scale });  // room for the page's 640 x 480 card
+  browser.page?.setDefaultTimeout(300000);
+  const cards = [], bares = [];
+  let blended;
+  for (let run = 0; run < runs; run++) {
+    cards.push(await measure(browser, 'card'));
+    blended ||= await browser.evaluate(() => window.bench.blended());
+    bares.push(await measure(browser, 'bare'));
+  }
+  await browser.close();
+  const [cardFps, bareFps] = [cards, bares].map((r) => median(r.map((m) => m.fps)));
+  console.log(`${engine} at device scale ${scale}, ${cards[0].size} device pixels (bare loop ${bares[0].size}), median of ${runs} runs:\n` +
+    `  frames per second: card ${number(cardFps, 2)}, bare loop ${number(bareFps, 2)}, card / bare ${number(cardFps / bareFps, 2)}\n` +
+    `  pixels blended per frame: every quad ${number(blended[0])}, from the text layer ${number(blended[1])}\n` +
+    `  card start-up: first frame ${number(median(cards.map((m) => m.first)))} ms, first idle frame ${number(median(cards.map((m) => m.idle)))} ms`);
+}
+rmSync(work, { recursive: true });

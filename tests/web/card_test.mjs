@@ -218,7 +218,7 @@ const cases = {
   },
 
   // On a phone, upright and on its side, the card centred across and wholly
-  // in view below the top, with nothing to scroll, and the hint shown until
+  // in view below the top (on its side, 70% of the height), with nothing to scroll, and the hint shown until
   // a tap (touch events, no mouse) starts the tune.
   async phone() {
     const browser = await launch('chromium');
@@ -227,15 +227,35 @@ const cases = {
       await browser.goto(pageUrl);
       await cardRuns(browser);
       await until(browser, 'the hint', (s) => s.decodes == 1 && s.hint);
-      const [left, right, top, bottom, across, down] = await browser.evaluate(() => {
+      const [left, right, top, bottom, across, down, share] = await browser.evaluate(() => {
         const r = document.getElementById('canvas').getBoundingClientRect(), page = document.scrollingElement;
-        return [r.left, innerWidth - r.right, r.top, innerHeight - r.bottom, page.scrollWidth - innerWidth, page.scrollHeight - innerHeight];
+        return [r.left, innerWidth - r.right, r.top, innerHeight - r.bottom, page.scrollWidth - innerWidth, page.scrollHeight - innerHeight,
+          r.height / innerHeight];
       });
-      if (Math.abs(left - right) > 1 || top < 8 || bottom < 0 || across > 0 || down > 0)
-        fail(`at ${width} x ${height}: margins ${[left, right, top, bottom]}, overflow ${across} across, ${down} down`);
+      if (Math.abs(left - right) > 1 || top < 8 || bottom < 0 || across > 0 || down > 0 || (width > height && share < 0.7))
+        fail(`at ${width} x ${height}: margins ${[left, right, top, bottom]}, overflow ${across} across, ${down} down, ${share} of the height`);
       await browser.page.touchscreen.tap(width / 2, height / 2);
       await until(browser, 'a tap to start the tune once', (s) => s.starts == 1 && !s.hint);
     }
+    await browser.close();
+  },
+
+  // Behind another tab the card draws nothing while the page's timers run
+  // on (throttled, some seconds); brought back, it goes on drawing.
+  async hidden() {
+    const browser = await open('chromium');
+    await cardRuns(browser);
+    await browser.evaluate(() => { const page = Module.cardFrameDrawn; Module.cardFrameDrawn = () => { cardTest.frames++; page(); }; });
+    const other = await browser.page.browser().newPage();
+    await other.bringToFront();
+    const ticks = () => browser.evaluate(() => new Promise((done) => {
+      let left = 5, tick = () => (--left ? setTimeout(tick, 100) : done([document.visibilityState, cardTest.frames]));
+      cardTest.frames ||= 0, tick();
+    }));
+    const [[state, before], [, after]] = [await waitFor('the page hidden', async () => (await ticks())[0] == 'hidden' && ticks()), await ticks()];
+    if (state != 'hidden' || after != before) fail(`hidden, the card drew ${after - before} frames`);
+    await browser.page.bringToFront();
+    await cardRuns(browser);
     await browser.close();
   },
 

@@ -90,7 +90,6 @@ void gl_read_name(app_state *app);  // (again) from the name file; part of gl_se
 bool gl_loop(app_state *app);  // the frame: gl_draw_backdrop, gl_draw_text, window_swap
 void gl_draw_backdrop(const app_state *app);  // the pulse's clear and the picture
 void gl_draw_text(const app_state *app);      // the greeting and the name, shadowed
-void gl_draw_picture(GLuint texture, float top);  // over the viewport, row t = top at the top
 
 // GL diagnostics (util.cpp). GL_CHECK() labels each check with its own
 // source file and line, fixed at build time.

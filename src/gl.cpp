@@ -279,22 +279,20 @@ void gl_setup(app_state *app)
     gl_read_name(app);
 }
 
-// A texture stretched over the whole viewport, its row at t = top at the
-// top: the background's first row (0), a rendered layer's last (1).
-void gl_draw_picture(GLuint texture, float top)
+// The background stretched over the whole viewport, top row at the top.
+static void draw_background(GLuint texture)
 {
-    float bottom = 1.0f - top;
     glBindTexture(GL_TEXTURE_2D, texture);
     GL_CHECK();
     glColor3f(1.0f, 1.0f, 1.0f);
     glBegin(GL_QUADS);
-    glTexCoord2f(0.0f, top);
+    glTexCoord2f(0.0f, 0.0f);
     glVertex2f(-1.0f, 1.0f);
-    glTexCoord2f(1.0f, top);
+    glTexCoord2f(1.0f, 0.0f);
     glVertex2f(1.0f, 1.0f);
-    glTexCoord2f(1.0f, bottom);
+    glTexCoord2f(1.0f, 1.0f);
     glVertex2f(1.0f, -1.0f);
-    glTexCoord2f(0.0f, bottom);
+    glTexCoord2f(0.0f, 1.0f);
     glVertex2f(-1.0f, -1.0f);
     glEnd();
     glBindTexture(GL_TEXTURE_2D, 0);
@@ -321,7 +319,7 @@ void gl_draw_backdrop(const app_state *app)
     GL_CHECK();
     glClear(GL_COLOR_BUFFER_BIT | GL_DEPTH_BUFFER_BIT);
     GL_CHECK();
-    gl_draw_picture(app->background_texture, 0.0f);
+    draw_background(app->background_texture);
 }
 
 bool gl_loop(app_state *app)

@@ -10,9 +10,15 @@
 // there, and alpha gathers the same way as coverage. Laid over the picture
 // with ONE, ONE_MINUS_SRC_ALPHA, that gives what the quads would have
 // blended into the frame one by one, to within the rounding of 8-bit steps.
+// Only the boxes that hold text are laid over: elsewhere the layer is
+// clear, and blending it would change nothing.
 #include "text_layer.h"
 
+#include <algorithm>
+#include <cstdint>
+#include <emscripten/html5.h>
 #include <string>
+#include <vector>
 
 extern "C" {
 void emscripten_glGenFramebuffers(GLsizei count, GLuint *framebuffers);
@@ -26,13 +32,18 @@ void emscripten_glBlendFuncSeparate(GLenum source, GLenum destination, GLenum so
 
 static const GLenum FRAMEBUFFER = 0x8D40, COLOR_ATTACHMENT0 = 0x8CE0, FRAMEBUFFER_COMPLETE = 0x8CD5;
 
-struct text_layer {
-    GLuint texture, framebuffer;  // 0 until first composed
-    int width, height;            // the viewport it was composed for
-    std::string name;             // the name's bytes it shows
-    bool usable;                  // false where the browser cannot render to it
+struct layer_band {
+    int bottom, top, left, right;  // texels from the bottom left, the last ones included
 };
-static text_layer layer = {0, 0, 0, 0, {}, false};
+
+struct text_layer {
+    GLuint texture, framebuffer;    // 0 until first composed
+    int width, height;              // the viewport it was composed for
+    std::string name;               // the name's bytes it shows
+    bool usable;                    // false where the browser cannot render to it
+    std::vector<layer_band> bands;  // boxes of texels, where it is not clear
+};
+static text_layer layer = {0, 0, 0, 0, {}, false, {}};
 
 static std::string name_of(const app_state *app)
 {
@@ -59,6 +70,51 @@ static void size_layer(int width, int height)
     layer.width = width, layer.height = height;
 }
 
+// Read back once per composition: the runs of rows with any texel that is
+// not clear, and in each, the runs of columns that have one (about a box a
+// letter, shadow included).
+static void find_bands()
+{
+    std::vector<uint32_t> texels((size_t)layer.width * layer.height);
+    glReadPixels(0, 0, layer.width, layer.height, GL_RGBA, GL_UNSIGNED_BYTE, texels.data());
+    std::vector<bool> rows(layer.height), columns(layer.width);
+    for (int y = 0; y < layer.height; y++)
+        for (int x = 0; x < layer.width; x++)
+            rows[y] = rows[y] || texels[(size_t)y * layer.width + x];
+    layer.bands.clear();
+    for (int bottom = 0, top; bottom < layer.height; bottom = top + 1) {
+        for (top = bottom; top < layer.height && rows[top];)
+            top++;
+        if (top == bottom)
+            continue;
+        std::fill(columns.begin(), columns.end(), false);
+        for (int y = bottom; y < top; y++)
+            for (int x = 0; x < layer.width; x++)
+                columns[x] = columns[x] || texels[(size_t)y * layer.width + x];
+        for (int left = 0, right; left < layer.width; left = right + 1) {
+            for (right = left; right < layer.width && columns[right];)
+                right++;
+            if (right > left)
+                layer.bands.push_back({bottom, top - 1, left, right - 1});
+        }
+    }
+}
+
+// A band of the layer onto the same pixels of the frame.
+static void draw_band(const layer_band &band)
+{
+    float left = (float)band.left / layer.width, right = (float)(band.right + 1) / layer.width;
+    float bottom = (float)band.bottom / layer.height, top = (float)(band.top + 1) / layer.height;
+    glTexCoord2f(left, bottom);
+    glVertex2f(left * 2 - 1, bottom * 2 - 1);
+    glTexCoord2f(right, bottom);
+    glVertex2f(right * 2 - 1, bottom * 2 - 1);
+    glTexCoord2f(right, top);
+    glVertex2f(right * 2 - 1, top * 2 - 1);
+    glTexCoord2f(left, top);
+    glVertex2f(left * 2 - 1, top * 2 - 1);
+}
+
 static void compose_layer(const app_state *app)
 {
     layer.name = name_of(app);
@@ -70,15 +126,16 @@ static void compose_layer(const app_state *app)
     emscripten_glBlendFuncSeparate(GL_SRC_ALPHA, GL_ONE_MINUS_SRC_ALPHA, GL_ONE, GL_ONE_MINUS_SRC_ALPHA);
     gl_draw_text(app);
     glBlendFunc(GL_SRC_ALPHA, GL_ONE_MINUS_SRC_ALPHA);  // the card's own again
+    find_bands();
     emscripten_glBindFramebuffer(FRAMEBUFFER, 0);
 }
 
 bool text_layer_frame(app_state *app)
 {
-    GLint viewport[4];
-    glGetIntegerv(GL_VIEWPORT, viewport);
-    if (viewport[2] != layer.width || viewport[3] != layer.height) {
-        size_layer(viewport[2], viewport[3]);
+    int width, height;  // the viewport's, which follows the drawing buffer
+    emscripten_webgl_get_drawing_buffer_size(app->hrc, &width, &height);
+    if (width != layer.width || height != layer.height) {
+        size_layer(width, height);
         compose_layer(app);
     } else if (layer.name != name_of(app)) {
         compose_layer(app);
@@ -89,7 +146,13 @@ bool text_layer_frame(app_state *app)
         return window_swap(app);
     }
     glBlendFunc(GL_ONE, GL_ONE_MINUS_SRC_ALPHA);
-    gl_draw_picture(layer.texture, 1.0f);
+    glBindTexture(GL_TEXTURE_2D, layer.texture);
+    glColor3f(1.0f, 1.0f, 1.0f);
+    glBegin(GL_QUADS);
+    for (const layer_band &band : layer.bands)
+        draw_band(band);
+    glEnd();
+    glBindTexture(GL_TEXTURE_2D, 0);
     glBlendFunc(GL_SRC_ALPHA, GL_ONE_MINUS_SRC_ALPHA);
     return window_swap(app);
 }

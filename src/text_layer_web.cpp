@@ -9,7 +9,10 @@
 // quad adds its colour times its alpha and keeps (1 - alpha) of what is
 // there, and alpha gathers the same way as coverage. Laid over the picture
 // with ONE, ONE_MINUS_SRC_ALPHA, that gives what the quads would have
-// blended into the frame one by one, to within the rounding of 8-bit steps.
+// blended into the frame one by one, to within the rounding of 8-bit steps
+// (a quad too faint to move a frame's pixel by half a step still darkens
+// the layer, which starts from white: about 1% of pixels differ by more
+// than 4 levels).
 // Only the boxes that hold text are laid over: elsewhere the layer is
 // clear, and blending it would change nothing.
 #include "text_layer.h"
@@ -32,16 +35,16 @@ void emscripten_glBlendFuncSeparate(GLenum source, GLenum destination, GLenum so
 
 static const GLenum FRAMEBUFFER = 0x8D40, COLOR_ATTACHMENT0 = 0x8CE0, FRAMEBUFFER_COMPLETE = 0x8CD5;
 
-struct layer_band {
+struct layer_box {
     int bottom, top, left, right;  // texels from the bottom left, the last ones included
 };
 
 struct text_layer {
-    GLuint texture, framebuffer;    // 0 until first composed
-    int width, height;              // the viewport it was composed for
-    std::string name;               // the name's bytes it shows
-    bool usable;                    // false where the browser cannot render to it
-    std::vector<layer_band> bands;  // boxes of texels, where it is not clear
+    GLuint texture, framebuffer;   // 0 until first composed
+    int width, height;             // the viewport it was composed for
+    std::string name;              // the name's bytes it shows
+    bool usable;                   // false where the browser cannot render to it
+    std::vector<layer_box> boxes;  // where it is not clear
 };
 static text_layer layer = {0, 0, 0, 0, {}, false, {}};
 
@@ -73,7 +76,7 @@ static void size_layer(int width, int height)
 // Read back once per composition: the runs of rows with any texel that is
 // not clear, and in each, the runs of columns that have one (about a box a
 // letter, shadow included).
-static void find_bands()
+static void find_boxes()
 {
     std::vector<uint32_t> texels((size_t)layer.width * layer.height);
     glReadPixels(0, 0, layer.width, layer.height, GL_RGBA, GL_UNSIGNED_BYTE, texels.data());
@@ -81,7 +84,7 @@ static void find_bands()
     for (int y = 0; y < layer.height; y++)
         for (int x = 0; x < layer.width; x++)
             rows[y] = rows[y] || texels[(size_t)y * layer.width + x];
-    layer.bands.clear();
+    layer.boxes.clear();
     for (int bottom = 0, top; bottom < layer.height; bottom = top + 1) {
         for (top = bottom; top < layer.height && rows[top];)
             top++;
@@ -95,16 +98,16 @@ static void find_bands()
             for (right = left; right < layer.width && columns[right];)
                 right++;
             if (right > left)
-                layer.bands.push_back({bottom, top - 1, left, right - 1});
+                layer.boxes.push_back({bottom, top - 1, left, right - 1});
         }
     }
 }
 
-// A band of the layer onto the same pixels of the frame.
-static void draw_band(const layer_band &band)
+// A box of the layer onto the same pixels of the frame.
+static void draw_box(const layer_box &box)
 {
-    float left = (float)band.left / layer.width, right = (float)(band.right + 1) / layer.width;
-    float bottom = (float)band.bottom / layer.height, top = (float)(band.top + 1) / layer.height;
+    float left = (float)box.left / layer.width, right = (float)(box.right + 1) / layer.width;
+    float bottom = (float)box.bottom / layer.height, top = (float)(box.top + 1) / layer.height;
     glTexCoord2f(left, bottom);
     glVertex2f(left * 2 - 1, bottom * 2 - 1);
     glTexCoord2f(right, bottom);
@@ -126,7 +129,7 @@ static void compose_layer(const app_state *app)
     emscripten_glBlendFuncSeparate(GL_SRC_ALPHA, GL_ONE_MINUS_SRC_ALPHA, GL_ONE, GL_ONE_MINUS_SRC_ALPHA);
     gl_draw_text(app);
     glBlendFunc(GL_SRC_ALPHA, GL_ONE_MINUS_SRC_ALPHA);  // the card's own again
-    find_bands();
+    find_boxes();
     emscripten_glBindFramebuffer(FRAMEBUFFER, 0);
 }
 
@@ -149,8 +152,8 @@ bool text_layer_frame(app_state *app)
     glBindTexture(GL_TEXTURE_2D, layer.texture);
     glColor3f(1.0f, 1.0f, 1.0f);
     glBegin(GL_QUADS);
-    for (const layer_band &band : layer.bands)
-        draw_band(band);
+    for (const layer_box &box : layer.boxes)
+        draw_box(box);
     glEnd();
     glBindTexture(GL_TEXTURE_2D, 0);
     glBlendFunc(GL_SRC_ALPHA, GL_ONE_MINUS_SRC_ALPHA);

@@ -133,7 +133,7 @@ static void compose_layer(const app_state *app)
     emscripten_glBindFramebuffer(FRAMEBUFFER, 0);
 }
 
-bool text_layer_frame(app_state *app)
+void text_layer_draw(app_state *app)
 {
     int width, height;  // the viewport's, which follows the drawing buffer
     emscripten_webgl_get_drawing_buffer_size(app->hrc, &width, &height);
@@ -146,7 +146,7 @@ bool text_layer_frame(app_state *app)
     gl_draw_backdrop(app);
     if (!layer.usable) {
         gl_draw_text(app);  // the full frame, as the desktop draws it
-        return window_swap(app);
+        return;
     }
     glBlendFunc(GL_ONE, GL_ONE_MINUS_SRC_ALPHA);
     glBindTexture(GL_TEXTURE_2D, layer.texture);
@@ -157,5 +157,10 @@ bool text_layer_frame(app_state *app)
     glEnd();
     glBindTexture(GL_TEXTURE_2D, 0);
     glBlendFunc(GL_SRC_ALPHA, GL_ONE_MINUS_SRC_ALPHA);
+}
+
+bool text_layer_frame(app_state *app)
+{
+    text_layer_draw(app);
     return window_swap(app);
 }

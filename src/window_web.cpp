@@ -15,6 +15,7 @@
 #include <vector>
 
 static const char CANVAS[] = "#canvas";
+static const int CARD_VIDEO_WIDTH = 640, CARD_VIDEO_HEIGHT = 480;
 static const card_message NO_MESSAGE = 0, QUIT_MESSAGE = 1;
 
 // Where no WebGL can be had the page shows the card's still in its place,
@@ -114,18 +115,23 @@ EM_JS(int, page_took_new_name, (), {
     return changed ? 1 : 0;
 });
 
-// A hidden page (another tab, a locked phone) draws nothing: the loop
-// waits here until it is shown again, and the pulse goes on from there.
-EM_JS(int, page_hidden, (), { return document.hidden ? 1 : 0; });
-EM_ASYNC_JS(void, page_wait_until_shown, (), {
+// A hidden page (another tab, a locked phone) draws nothing, and the live
+// card draws nothing while the page makes a video of it (the page draws the
+// video's frames through card_draw_video_frame meanwhile): the loop waits
+// here until it may draw again, and the pulse goes on from there. While it
+// waits, Module.cardMayDraw is set; the page calls it when the video is done.
+EM_JS(int, page_resting, (), { return document.hidden || Module.cardMakingVideo ? 1 : 0; });
+EM_ASYNC_JS(void, page_wait_until_drawable, (), {
     await new Promise(function(resolve) {
-        var shown = function() {
-            if (document.hidden)
+        var drawable = function() {
+            if (document.hidden || Module.cardMakingVideo)
                 return;
-            document.removeEventListener('visibilitychange', shown);
+            document.removeEventListener('visibilitychange', drawable);
+            Module.cardMayDraw = null;
             resolve();
         };
-        document.addEventListener('visibilitychange', shown);
+        Module.cardMayDraw = drawable;
+        document.addEventListener('visibilitychange', drawable);
     });
 });
 
@@ -236,6 +242,29 @@ static bool serve_messages(app_state *app)
     return app->msg != NO_MESSAGE;
 }
 
+// The card while its loop rests, for the page's video; null otherwise.
+static app_state *resting_card;
+
+// The card's frame at PHASE, as the loop would draw it, into the drawing
+// buffer's bottom-left 640 x 480 (the page makes the canvas that size), with
+// the name the page last gave; the live card's pulse stays as it was. False
+// unless the loop is resting.
+extern "C" EMSCRIPTEN_KEEPALIVE int card_draw_video_frame(double phase)
+{
+    app_state *app = resting_card;
+    if (!app)
+        return 0;
+    if (page_took_new_name())
+        gl_read_name(app);
+    double live_phase = app->phase, live_pulse = app->pulse;
+    app->phase = phase - CARD_PHASE_STEP;
+    window_advance_pulse(app);
+    glViewport(0, 0, CARD_VIDEO_WIDTH, CARD_VIDEO_HEIGHT);
+    text_layer_draw(app);
+    app->phase = live_phase, app->pulse = live_pulse;
+    return 1;
+}
+
 void window_loop(app_state *app)
 {
     bool first_idle_frame = true;
@@ -245,8 +274,10 @@ void window_loop(app_state *app)
                 break;
             continue;
         }
-        if (page_hidden()) {
-            page_wait_until_shown();
+        if (page_resting()) {
+            resting_card = app;
+            page_wait_until_drawable();
+            resting_card = nullptr;
             continue;
         }
         window_advance_pulse(app);

@@ -2,7 +2,9 @@
 # Makes the browser card's one HTML file: the page around the program, with
 # the pictures and the tune inside it (base64; the tune as AAC in MP4, a
 # tenth of the WAV's size, which every browser decodes), the page's own
-# scripts, and the sender's name in its editable block.
+# scripts (the video maker bundled with mediabunny by esbuild, both from
+# web/node_modules, which tools/build-web installs), and the sender's name in
+# its editable block.
 # Usage: make_page.sh PAGE_DIR PROGRAM.js NAME ASSETS_DIR STILL.jpg OUTPUT
 set -euo pipefail
 pages=$1 program=$2 name=$3 assets=$4 still=$5 output=$6
@@ -11,7 +13,7 @@ pages=$1 program=$2 name=$3 assets=$4 still=$5 output=$6
 # letters are Windows-1252; one that is already UTF-8 is taken as it is.
 work=$(mktemp -d)
 trap 'rm -rf "$work"' EXIT
-name_text=$work/name tune=$work/ha_xmas.m4a
+name_text=$work/name tune=$work/ha_xmas.m4a video_js=$work/video.js
 if ! iconv -f UTF-8 -t UTF-8 "$name" >"$name_text" 2>/dev/null &&
    ! iconv -f CP1252 -t UTF-8 "$name" >"$name_text" 2>/dev/null; then
     echo "$name: neither UTF-8 nor Windows-1252 text" >&2
@@ -23,8 +25,14 @@ label="HAPPY HOLIDAYS AND A HAPPY NEW YEAR FROM $(tr '\r\n\t' '   ' <"$name_text
 label=$(printf '%s' "$label" | sed 's/&/\&amp;/g; s/"/\&quot;/g; s/</\&lt;/g; s/  */ /g; s/ $//')
 [ -s "$still" ] || { echo "$still: no still of the card (tools/build-web draws it)" >&2; exit 1; }
 
+if ! "$pages/node_modules/.bin/esbuild" "$pages/video.js" --bundle --minify --format=iife --target=es2020 \
+        --log-level=warning --outfile="$video_js"; then
+    echo "$pages/video.js: cannot be bundled (is web/node_modules installed? tools/build-web does it)" >&2
+    exit 1
+fi
+
 # A script element ends at "</script" (and misreads one after "<!--").
-for part in "$name_text" "$program" "$pages/card_name.js" "$pages/page.js"; do
+for part in "$name_text" "$program" "$pages/card_name.js" "$pages/page.js" "$video_js"; do
     if grep -qiF -e '</script' -e '<!--' "$part"; then
         [ "$part" = "$name_text" ] && part=$name
         echo "$part: holds \"</script\" or \"<!--\", which would end the page's script early" >&2
@@ -51,6 +59,7 @@ while IFS= read -r line || [ -n "$line" ]; do
         done ;;
     @NAME_JS@) cat "$pages/card_name.js" ;;
     @PAGE_JS@) cat "$pages/page.js" ;;
+    @VIDEO_JS@) cat "$video_js" ;;
     @PROGRAM@) cat "$program"; echo ;;
     *) printf '%s\n' "$line" ;;
     esac

@@ -5,7 +5,9 @@
 var CARD_GREETING = 'HAPPY HOLIDAYS AND A HAPPY NEW YEAR FROM';
 // The still: a picture of the card as it was last drawn with the name
 // stillName, which a saved card shows wherever it cannot move.
-var cardPage = { original: null, name: null, pending: 0, still: null, stillName: null, saveWaiting: false };
+var cardPage = { original: null, name: null, pending: 0, still: null, stillName: null, stillWaiting: null };
+// The composer's video: whether Cancel was chosen, and the file once made.
+var cardVideo = { stopped: false, file: null };
 
 function cardElement(id) {
   return document.getElementById(id);
@@ -86,8 +88,7 @@ var Module = {
     still.getContext('2d').drawImage(cardElement('canvas'), 0, 0, 640, 480);
     cardPage.still = still.toDataURL('image/jpeg', 0.85);
     cardPage.stillName = cardPage.name;
-    if (cardPage.saveWaiting)
-      cardSaveNow();
+    cardStillReady();
   },
   // Shown while the tune waits for the person's first touch, click or key.
   cardHint: function (waiting) {
@@ -110,25 +111,82 @@ function cardUseTypedName() {
   cardUseName(cardElement('name-field').value);
 }
 
-// Saves the page with the name as a new file, as single-file pages do: a
-// Blob of its text behind a link that downloads it. A name not drawn yet
-// waits for its frame, the saved card's still; where none comes (the card
-// has ended, or cannot run here) the card keeps the still it has.
-function cardSave() {
-  cardUseTypedName();
-  if (cardPage.stillName === cardPage.name)
-    return cardSaveNow();
-  cardPage.saveWaiting = true;
-  setTimeout(function () { if (cardPage.saveWaiting) cardSaveNow(); }, 2000);
+// A file downloaded as single-file pages do: a link to it, clicked.
+function cardDownload(file, fileName) {
+  var link = document.createElement('a');
+  link.href = typeof file == 'string' ? file : URL.createObjectURL(file);
+  link.download = fileName;
+  link.click();
+  if (typeof file != 'string')
+    setTimeout(function () { URL.revokeObjectURL(link.href); }, 60000);
 }
 
-function cardSaveNow() {
-  cardPage.saveWaiting = false;
-  var link = document.createElement('a');
-  link.href = URL.createObjectURL(new Blob([cardSavedPage(cardPage.name)], { type: 'text/html' }));
-  link.download = cardFileName(cardPage.name);
-  link.click();
-  setTimeout(function () { URL.revokeObjectURL(link.href); }, 60000);
+// Runs THEN with the typed name on the card and, once the card has drawn
+// it, in the still; where no frame comes (the card has ended, or cannot run
+// here) THEN runs after 2 s with the still the page has.
+function cardWithStill(then) {
+  cardUseTypedName();
+  if (cardPage.stillName === cardPage.name)
+    return then();
+  cardPage.stillWaiting = then;
+  setTimeout(cardStillReady, 2000);
+}
+
+function cardStillReady() {
+  var then = cardPage.stillWaiting;
+  cardPage.stillWaiting = null;
+  if (then)
+    then();
+}
+
+// Saves the page with the name as a new file, its still showing the name.
+function cardSave() {
+  cardWithStill(function () {
+    cardDownload(new Blob([cardSavedPage(cardPage.name)], { type: 'text/html' }), cardFileName(cardPage.name));
+  });
+}
+
+function cardSavePicture() {
+  cardWithStill(function () {
+    var still = cardPage.stillName === cardPage.name ? cardPage.still : cardElement('still').src;
+    cardDownload(still, cardFileName(cardPage.name).replace(/\.html$/, '.jpg'));
+  });
+}
+
+function cardShowVideo(making, line) {
+  cardElement('video-making').hidden = !making;
+  cardElement('make-video').disabled = making;
+  cardElement('video-line').textContent = line;
+}
+
+// Makes the video with the typed name, its frames counted on the bar; once
+// it is ready, offers the system's share sheet where it takes the file
+// (that needs a fresh tap), else a download.
+function cardStartVideo() {
+  cardElement('share-video').hidden = cardElement('save-video').hidden = true;
+  if (!window.VideoEncoder || !window.VideoFrame)
+    return cardShowVideo(false, 'This browser cannot make videos: it has no WebCodecs (current Chrome, Edge, Firefox and Safari have).');
+  cardUseTypedName();
+  cardVideo.stopped = false;
+  cardShowVideo(true, 'Making the video…');
+  var bar = cardElement('video-progress');
+  cardMakeVideo(function (done, all) { bar.max = all; bar.value = done; }, function () { return cardVideo.stopped; }).then(function (made) {
+    if (!made)
+      return cardShowVideo(false, 'The video was cancelled.');
+    var type = made.form.container, name = cardFileName(cardPage.name).replace(/\.html$/, '.' + type);
+    cardVideo.file = new File([made.blob], name, { type: made.blob.type });
+    cardShowVideo(false, type == 'mp4' ? 'The video is ready.' :
+      'The video is ready, as WebM: phones play MP4 best, which Chrome, Edge and Safari make.');
+    var shareable = navigator.canShare && navigator.canShare({ files: [cardVideo.file] });
+    cardElement(shareable ? 'share-video' : 'save-video').hidden = false;
+  }, function (e) {
+    cardShowVideo(false, 'The video could not be made: ' + e.message + '.');
+  });
+}
+
+// The file alone: a messenger that gets text beside a file may drop the file.
+function cardShareVideo() {
+  navigator.share({ files: [cardVideo.file] }).catch(function () {});
 }
 
 function cardCopyLink() {
@@ -139,6 +197,8 @@ function cardCopyLink() {
   field.select();
   if (navigator.clipboard)
     navigator.clipboard.writeText(field.value).catch(function () {});
+  if (navigator.share)
+    navigator.share({ url: field.value }).catch(function () {});
 }
 
 function cardOpenComposer() {
@@ -168,6 +228,11 @@ function cardStartPage() {
   cardElement('preview').addEventListener('click', cardUseTypedName);
   cardElement('save').addEventListener('click', cardSave);
   cardElement('copy-link').addEventListener('click', cardCopyLink);
+  cardElement('save-picture').addEventListener('click', cardSavePicture);
+  cardElement('make-video').addEventListener('click', cardStartVideo);
+  cardElement('cancel-video').addEventListener('click', function () { cardVideo.stopped = true; });
+  cardElement('share-video').addEventListener('click', cardShareVideo);
+  cardElement('save-video').addEventListener('click', function () { cardDownload(cardVideo.file, cardVideo.file.name); });
   addEventListener('hashchange', function () {
     var name = cardNameFromAddress(location.hash);
     if (name !== null)

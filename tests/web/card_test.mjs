@@ -1,9 +1,10 @@
 // The browser card's one HTML file (a copy with engines.mjs's probe in it):
 // one scenario in Chromium, Firefox and WebKit, and what only Chromium
 // emulates. Each wait is for something seen, for a minute at most. Usage:
-// node card_test.mjs scenario.ENGINE|no_webgl|phone|density_and_resize PAGE.html WORK_DIR
+// node card_test.mjs scenario.ENGINE|video|no_webgl|scripts_off|hidden|phone|density_and_resize PAGE.html WORK_DIR
 import { launch, PROBE } from './engines.mjs';
 import axe from 'axe-core';
+import { execFileSync } from 'node:child_process';
 import { readFileSync, writeFileSync, mkdirSync } from 'node:fs';
 import { createServer } from 'node:http';
 import { pathToFileURL } from 'node:url';
@@ -15,11 +16,12 @@ const probed = readFileSync(pagePath, 'utf8').replace('<head>', `<head>${PROBE}`
 writeFileSync(`${work}/holiday-card.html`, probed);
 const pageUrl = pathToFileURL(`${work}/holiday-card.html`).href;
 
-// The first truthy answer of CHECK, asked every 200 ms for a minute.
-async function waitFor(what, check, error = '') {
-  for (const end = Date.now() + 60000; Date.now() < end; await new Promise((r) => setTimeout(r, 200)))
+// The first truthy answer of CHECK, asked every 200 ms for a minute (or SECONDS).
+async function waitFor(what, check, seconds = 60) {
+  let error = '';
+  for (const end = Date.now() + seconds * 1000; Date.now() < end; await new Promise((r) => setTimeout(r, 200)))
     try { const answer = await check(); if (answer) return answer; } catch (e) { error = ` (${e.message})`; }
-  fail(`waited 60 s for ${what}${error}`);
+  fail(`waited ${seconds} s for ${what}${error}`);
 }
 
 // What the page shows and the probe saw.
@@ -90,7 +92,7 @@ async function pathsAgree(browser, when) {
 // here: as long, to 0.2 s, and the same waveform, correlated at 0.999 or
 // better once the decoder's delay (found within 0.1 s) is taken out.
 async function tuneKept(browser) {
-  const wav = readFileSync(new URL('../../assets/ha_xmas.wav', import.meta.url)).toString('base64');
+  const wav = readFileSync(TUNE).toString('base64');
   const [longer, correlation] = await browser.evaluate(async (wav) => {
     const context = new OfflineAudioContext(1, 1, 22050), bytes = (text) => Uint8Array.from(atob(text), (c) => c.charCodeAt(0)).buffer;
     const decode = (text) => new Promise((ok, no) => context.decodeAudioData(bytes(text), ok, no)).then((b) => b.getChannelData(0));
@@ -159,6 +161,14 @@ async function scenario(engine) {
   if (saved != expected) fail(`the saved card differs at ${differ}: ${JSON.stringify(saved.slice(differ - 40, differ + 80))}`);
   if (!/^holiday-card-from-Zoe-Jose[A-Za-z0-9-]*\.html$/.test(download)) fail(`saved as ${download}`);
 
+  // Other engines make the video in whatever form they can, or say in one line why not.
+  if (engine != 'chromium') {
+    const made = await videoMade(browser, 'Zoë'), types = made.probe?.streams.map((stream) => stream.codec_type).join();
+    if (made.line ? !/^(The video could not be made|This browser cannot make videos)/.test(made.line) : types != 'video,audio')
+      fail(`the video: ${made.line || types}`);
+    await cardRuns(browser);
+  }
+
   // Escape ends the card, with no GL error said; "See the card again" starts it afresh.
   await browser.evaluate(() => document.activeElement.blur());
   await browser.press('Escape');
@@ -193,6 +203,67 @@ const PHONE = (width, height) => ({ viewport: { width, height, deviceScaleFactor
   userAgent: 'Mozilla/5.0 (Linux; Android 14) AppleWebKit/537.36 (KHTML, like Gecko) Chrome/140.0 Mobile Safari/537.36' });
 
 const cases = {
+  // The composer's video of the name: MP4 as messengers take it (H.264
+  // without B-frames, 4:2:0, 640 x 480 at 30 a second, AAC-LC, the index
+  // first, at most 16 MB, as long as the tune and up to 2 s more); at 2 s and
+  // 20 s the card's own frame at that pulse (PSNR 30 dB or better, the name's
+  // glyphs lit); the sky's pulse, read every half second, at the card's pace;
+  // the tune from the first frame. With a share sheet one fresh tap shares
+  // the file alone; without one it downloads. Cancel stops the making at
+  // once, and the live card goes on.
+  async video() {
+    const browser = await launch('chromium', { width: 800, height: 700 });
+    await browser.page.evaluateOnNewDocument(() => {
+      navigator.canShare = (data) => data.files.length == 1;
+      navigator.share = (data) => { cardTest.shared = data; return Promise.resolve(); };
+    });
+    await browser.goto(pageUrl);
+    await cardRuns(browser);
+    await browser.clickOn('#compose');
+    await browser.clickOn('#make-video');
+    await waitFor('frames made', () => browser.evaluate(() => document.getElementById('video-progress').value > 30));
+    await browser.clickOn('#cancel-video');
+    const [line, done, all] = await waitFor('the making cancelled', () => browser.evaluate(() => !Module.cardMakingVideo &&
+      [document.getElementById('video-line').textContent, document.getElementById('video-progress').value, document.getElementById('video-progress').max]));
+    if (line != 'The video was cancelled.' || done == all) fail(`cancelled, the page says "${line}" after ${done} of ${all} frames`);
+    await cardRuns(browser);
+    const shared = await videoMade(browser, 'Zoë & José');
+    if (shared.shared != 'files' || shared.type != 'video/mp4') fail(`shared ${shared.shared} (${shared.type})`);
+    await browser.evaluate(() => { delete navigator.canShare; delete navigator.share; });
+    const video = await videoMade(browser, 'Zoë & José'), bytes = readFileSync(video.path), boxes = [];
+    const [v, a] = ['video', 'audio'].map((type) => video.probe.streams.find((stream) => stream.codec_type == type) || {});
+    const form = [v.codec_name, ['Constrained Baseline', 'Baseline', 'Main'].includes(v.profile), v.has_b_frames, v.pix_fmt, v.width,
+      v.height, v.r_frame_rate, v.avg_frame_rate, a.codec_name, a.profile].join();
+    if (form != 'h264,true,0,yuv420p,640,480,30/1,30/1,aac,LC') fail(`the video is ${form}`);
+    for (let at = 0, size; at + 8 <= bytes.length && (size = bytes.readUInt32BE(at)) >= 8; at += size) boxes.push(bytes.toString('latin1', at + 4, at + 8));
+    const [seconds, tune, sound] = [Number(video.probe.format.duration), soundOf(TUNE), soundOf(video.path)];
+    if (!(boxes.indexOf('moov') < boxes.indexOf('mdat')) || bytes.length > 16e6 || seconds < tune.length / 22050 ||
+      seconds > tune.length / 22050 + 2 || video.download != 'holiday-card-from-Zoe-Jose.mp4')
+      fail(`boxes ${boxes}, ${bytes.length} bytes, ${seconds} s for a tune of ${tune.length / 22050} s, saved as ${video.download}`);
+
+    for (const t of [2, 20]) {
+      const [own, coded] = [await cardFrameAt(browser, t), framesOf('-ss', `${t}`, '-i', video.path, '-frames:v', '1')];
+      const psnr = 10 * Math.log10(255 ** 2 / (own.reduce((sum, c, i) => sum + (c - coded[i]) ** 2, 0) / own.length));
+      const seen = colours(coded, [...NAME_LIT].flatMap((_, i) => box(32 + i * 35.2, 276)));
+      const lit = [...NAME_LIT].every((bit, i) => (white(seen.slice(i * 384, (i + 1) * 384)) > 1 / 20) == (bit == '1'));
+      if (!(psnr >= 30) || !lit) fail(`at ${t} s the video is ${psnr.toFixed(1)} dB from the card's own frame, the name lit: ${lit}`);
+    }
+    const sky = framesOf('-i', video.path, '-vf', `fps=2,crop=2:2:${SKY[0][0]}:${SKY[0][1]}`);  // 4:2:0 crops by twos
+    const pulses = Array.from({ length: sky.length / 12 }, (_, i) => (sky[i * 12 + 1] > 3 ? sky[i * 12 + 1] / 255 : 0.5 - sky[i * 12] / 255));
+    const stray = (c) => Math.sqrt(pulses.reduce((sum, p, i) => sum + (p - 0.5 * Math.sin(0.3 * i + c)) ** 2, 0) / pulses.length);
+    const straying = Math.min(...Array.from({ length: 629 }, (_, i) => stray(i / 100)));
+    if (!(straying < 0.03)) fail(`the sky's pulse strays from 0.5 sin(0.6 t + c) by ${straying.toFixed(3)}`);
+    const correlate = (lag, from, to) => {
+      let xy = 0, xx = 0, yy = 0;
+      for (let i = from; i < to; i++) { const x = tune[i], y = sound[i + lag] || 0; xy += x * y, xx += x * x, yy += y * y; }
+      return xy / Math.sqrt(xx * yy);
+    };
+    const lags = Array.from({ length: 22051 }, (_, i) => i - 11025), near = lags.map((lag) => correlate(lag, 22050, 44100));
+    const lag = lags[near.indexOf(Math.max(...near))], likeness = correlate(lag, 11025, tune.length - 11025);
+    if (Math.abs(lag) > 1100 || !(likeness >= 0.99)) fail(`the video's sound is the tune ${lag / 22050} s late, correlated at ${likeness}`);
+    await browser.close();
+  },
+
   // Without WebGL (getContext answers null) the card's still stands in its
   // place with one line, the console says why, and there is no hint of music.
   async no_webgl() {
@@ -284,6 +355,62 @@ const cases = {
     await browser.close();
   },
 };
+
+// The composer's video of the typed name, as the page hands it to a download
+// (or to the share sheet, stood in before the page loaded): its file, its
+// name and what was shared. Making it may take some minutes on a busy machine.
+async function videoMade(browser, name) {
+  await browser.evaluate(() => {
+    URL.createObjectURL = (file) => { cardTest.file = file; return 'blob:kept'; };
+    HTMLAnchorElement.prototype.click = function () { cardTest.download = this.download; };
+  });
+  if (!(await state(browser)).shown.includes('composer'))
+    await browser.clickOn('#compose');
+  await browser.type('#name-field', name);
+  await browser.clickOn('#make-video');
+  const button = await waitFor('the video made', () => browser.evaluate(() => ['share-video', 'save-video'].find((id) =>
+    !document.getElementById(id).hidden) || /could not|cannot/.test(document.getElementById('video-line').textContent) && 'none'), 600);
+  if (button == 'none')
+    return { line: (await browser.evaluate(() => document.getElementById('video-line').textContent)) };
+  await browser.clickOn(`#${button}`);
+  const made = await waitFor('the video handed over', () => browser.evaluate(async () => {
+    const file = cardTest.shared ? cardTest.shared.files[0] : cardTest.file;
+    if (!file) return null;
+    const bytes = new Uint8Array(await file.arrayBuffer());
+    let text = '';
+    for (let i = 0; i < bytes.length; i += 32768) text += String.fromCharCode(...bytes.subarray(i, i + 32768));
+    return { data: btoa(text), type: file.type, download: cardTest.download, shared: cardTest.shared && Object.keys(cardTest.shared).join() };
+  }));
+  made.path = `${work}/video.${made.type.includes('webm') ? 'webm' : 'mp4'}`;
+  writeFileSync(made.path, Buffer.from(made.data, 'base64'));
+  made.probe = JSON.parse(execFileSync('ffprobe', ['-v', 'error', '-show_streams', '-show_format', '-of', 'json', made.path]));
+  return made;
+}
+
+// What ffmpeg writes to its output with these options.
+const ffmpeg = (...options) => execFileSync('ffmpeg', ['-v', 'error', ...options, '-'], { maxBuffer: 1 << 28 });
+// Samples (mono, 22,050 a second) of the sound in FILE; RGB frames of 640 x 480 from ffmpeg's INPUT options.
+const soundOf = (file) => new Int16Array(ffmpeg('-i', file, '-f', 's16le', '-ac', '1', '-ar', '22050').buffer.slice(0));
+const framesOf = (...input) => ffmpeg(...input, '-f', 'rawvideo', '-pix_fmt', 'rgb24');
+const TUNE = new URL('../../assets/ha_xmas.wav', import.meta.url).pathname;
+
+// The card's own frame at T s of the video (phase 0.01 + 0.6 t), drawn in the page while the live card rests: RGB, rows top first.
+const cardFrameAt = async (browser, t) => Buffer.from(await browser.evaluate(async (t) => {
+  Module.cardMakingVideo = true;
+  while (!Module.cardMayDraw) await new Promise((r) => setTimeout(r, 20));
+  const canvas = document.getElementById('canvas'), gl = canvas.getContext('webgl'), rgba = new Uint8Array(640 * 480 * 4);
+  canvas.width = 640, canvas.height = 480;
+  Module._card_draw_video_frame(0.01 + 0.6 * t);
+  gl.readPixels(0, 0, 640, 480, gl.RGBA, gl.UNSIGNED_BYTE, rgba);
+  Module.cardMakingVideo = false, Module.cardMayDraw();
+  let text = '';
+  for (let y = 479; y >= 0; y--)
+    for (let x = 0; x < 640; x++) text += String.fromCharCode(...rgba.subarray((y * 640 + x) * 4, (y * 640 + x) * 4 + 3));
+  return btoa(text);
+}, t), 'base64');
+
+// The colours of an RGB frame at points of the 640 x 480 card.
+const colours = (frame, points) => points.map(([x, y]) => [...frame.subarray((Math.floor(y) * 640 + Math.floor(x)) * 3, (Math.floor(y) * 640 + Math.floor(x)) * 3 + 3)]);
 
 const [run, engine] = testCase.split('.');
 if (run == 'scenario' && ['chromium', 'firefox', 'webkit'].includes(engine)) await scenario(engine);

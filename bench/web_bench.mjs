@@ -9,7 +9,9 @@
 // - device pixels blended in one frame drawn with every quad (the full
 //   path) and one drawn from the text layer, summed from the draw calls;
 // - the card's start-up: its first frame and its first idle frame, after
-//   opening the file. Medians over RUNS runs, card and loop taking turns.
+//   opening the file. Medians over RUNS runs, card and loop taking turns;
+// - in each engine, the time the composer takes to make the video (the
+//   page's own cardMakeVideo, as the button calls it) against its length.
 // Usage (Firefox and WebKit need the display): tests/web/with_servers.sh
 //   node bench/web_bench.mjs build-web/holiday-card.html [RUNS] [SECONDS]
 import { launch } from '../tests/web/engines.mjs';
@@ -123,6 +125,23 @@ async function measure(browser, page) {
   });
 }
 
+// The card opened afresh makes its video; how long that took, in what form, beside the video's length.
+async function makingTime(browser) {
+  await measure(browser, 'card');
+  await browser.evaluate(() => {
+    window.bench.made = null;
+    let frames = 0;
+    const start = performance.now(), done = (made) => { window.bench.made = { ...made, seconds: (performance.now() - start) / 1000, length: frames / 30 }; };
+    cardMakeVideo((_, all) => { frames = all; }, () => false).then(({ blob, form }) => done({ form: `${form.container}/${form.codec}`, bytes: blob.size }),
+      (e) => done({ error: e.message }));
+  });
+  for (const end = Date.now() + 900000; !(await browser.evaluate(() => window.bench.made)) && Date.now() < end;) await sleep(1000);
+  const made = await browser.evaluate(() => window.bench.made);
+  if (!made) return 'not made in 15 minutes';
+  return made.error ? `not made (${made.error}) after ${number(made.seconds, 1)} s` :
+    `${made.form}, ${number(made.length, 1)} s long, ${number(made.bytes)} bytes, made in ${number(made.seconds, 1)} s (${number(made.seconds / made.length, 2)} of its length)`;
+}
+
 for (const [engine, scale] of [['chromium', 1], ['chromium', 2], ['firefox', 1], ['webkit', 1]]) {
   const browser = await launch(engine, { width: 800, height: 700, scale });  // room for the page's 640 x 480 card
   browser.page?.setDefaultTimeout(300000);
@@ -133,11 +152,13 @@ for (const [engine, scale] of [['chromium', 1], ['chromium', 2], ['firefox', 1],
     blended ||= await browser.evaluate(() => window.bench.blended());
     bares.push(await measure(browser, 'bare'));
   }
+  const video = await makingTime(browser);
   await browser.close();
   const [cardFps, bareFps] = [cards, bares].map((r) => median(r.map((m) => m.fps)));
   console.log(`${engine} at device scale ${scale}, ${cards[0].size} device pixels (bare loop ${bares[0].size}), median of ${runs} runs:\n` +
     `  frames per second: card ${number(cardFps, 2)}, bare loop ${number(bareFps, 2)}, card / bare ${number(cardFps / bareFps, 2)}\n` +
     `  pixels blended per frame: every quad ${number(blended[0])}, from the text layer ${number(blended[1])}\n` +
+    `  video: ${video}\n` +
     `  card start-up: first frame ${number(median(cards.map((m) => m.first)))} ms, first idle frame ${number(median(cards.map((m) => m.idle)))} ms`);
 }
 rmSync(work, { recursive: true });

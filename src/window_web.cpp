@@ -247,15 +247,14 @@ static app_state *resting_card;
 
 // The card's frame at PHASE, as the loop would draw it, into the drawing
 // buffer's bottom-left 640 x 480 (the page makes the canvas that size), with
-// the name the page last gave; the live card's pulse stays as it was. False
-// unless the loop is resting.
+// the name the loop read before it rested (one name for a whole video; one
+// typed meanwhile waits for the live card); the live card's pulse stays as
+// it was. False unless the loop is resting.
 extern "C" EMSCRIPTEN_KEEPALIVE int card_draw_video_frame(double phase)
 {
     app_state *app = resting_card;
     if (!app)
         return 0;
-    if (page_took_new_name())
-        gl_read_name(app);
     double live_phase = app->phase, live_pulse = app->pulse;
     app->phase = phase - CARD_PHASE_STEP;
     window_advance_pulse(app);

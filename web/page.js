@@ -166,6 +166,7 @@ function cardStartVideo() {
   cardElement('share-video').hidden = cardElement('save-video').hidden = true;
   if (!window.VideoEncoder || !window.VideoFrame)
     return cardShowVideo(false, 'This browser cannot make videos: it has no WebCodecs (current Chrome, Edge, Firefox and Safari have).');
+  clearTimeout(cardPage.pending);  // the name is the one typed now, for the whole video
   cardUseTypedName();
   cardVideo.stopped = false;
   cardShowVideo(true, 'Making the video…');

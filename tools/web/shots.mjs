@@ -1,5 +1,6 @@
 // Takes the README's pictures of the browser card: on a phone held upright,
-// in a wide window, and with the composer open on a name beyond ASCII. It
+// in a wide window, with the composer open on a name beyond ASCII, and while
+// it makes a video. It
 // drives Chromium through the browser tests' packages; run it from
 // tests/web, under with_servers.sh:
 //   node ../../tools/web/shots.mjs PAGE.html WORK_DIR DOCS_DIR
@@ -28,4 +29,8 @@ await browser.clickOn('#preview');
 await until(browser, () => !Module.cardNewName && document.getElementById('drawn-as').textContent != '');
 await settle();
 await shot('composer');
+await browser.clickOn('#make-video');
+await until(browser, () => document.getElementById('video-progress').value > 300);
+await shot('composer-video');
+await until(browser, () => !document.getElementById('save-video').hidden);
 await browser.close();

@@ -177,7 +177,7 @@ function cardStartVideo() {
     var type = made.form.container, name = cardFileName(cardPage.name).replace(/\.html$/, '.' + type);
     cardVideo.file = new File([made.blob], name, { type: made.blob.type });
     cardShowVideo(false, type == 'mp4' ? 'The video is ready.' :
-      'The video is ready, as WebM: phones play MP4 best, which Chrome, Edge and Safari make.');
+      'The video is ready, as WebM: phones play MP4 best, which Chrome, Edge, Firefox and Safari make.');
     var shareable = navigator.canShare && navigator.canShare({ files: [cardVideo.file] });
     cardElement(shareable ? 'share-video' : 'save-video').hidden = false;
   }, function (e) {

@@ -2,8 +2,9 @@
 // Emscripten build): a WebGL context on the page's canvas, whose drawing
 // buffer follows the canvas's size on the page at the device's pixel
 // density; Escape from the page's keys; a loop that yields to the browser
-// during its pause; and the tune through the browser's Web Audio. The page
-// (web/page.html) shows failures and the card's end.
+// during its pause, resting while the page is hidden or makes a video; and
+// the tune through the browser's Web Audio. The page (web/page.html) shows
+// the card's still where it cannot move, and the card's end.
 #include "card.h"
 #include "text_layer.h"
 #include "window.h"

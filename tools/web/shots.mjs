@@ -1,8 +1,7 @@
 // Takes the README's pictures of the browser card: on a phone held upright,
 // in a wide window, with the composer open on a name beyond ASCII, and while
-// it makes a video. It
-// drives Chromium through the browser tests' packages; run it from
-// tests/web, under with_servers.sh:
+// it makes a video. It drives Chromium through the browser tests' packages;
+// run it from tests/web, under with_servers.sh:
 //   node ../../tools/web/shots.mjs PAGE.html WORK_DIR DOCS_DIR
 import { launch, PROBE } from '../../tests/web/engines.mjs';
 import { readFileSync, writeFileSync, mkdirSync } from 'node:fs';

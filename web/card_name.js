@@ -3,27 +3,27 @@
 // text into those bytes; a character without a glyph becomes its nearest
 // drawable form (accents dropped) or "?". Also how a name is kept in the
 // page's name block, in a link and in a saved file's name. No DOM here: the
-// page calls these, and the tests load this file on its own.
+// page imports these, and so do the tests, on their own.
 
 // Windows-1252's characters for the bytes 0x80-0x9F; a space where it has none.
-var CARD_1252_HIGH = '€ ‚ƒ„…†‡ˆ‰Š‹Œ Ž  ‘’“”•–—˜™š›œ žŸ';
+const CARD_1252_HIGH = '€ ‚ƒ„…†‡ˆ‰Š‹Œ Ž  ‘’“”•–—˜™š›œ žŸ';
 // These three land on the atlas cells of tab, line feed and carriage return,
 // which stay empty so that a name file's line end draws nothing: the page
 // draws them as their base letters.
-var CARD_FOLDED = { 'ù': 'u', 'ú': 'u', 'ý': 'y' };
+const CARD_FOLDED = { 'ù': 'u', 'ú': 'u', 'ý': 'y' };
 // Letters that dropping accents does not reach.
-var CARD_NEAREST = { 'ł': 'l', 'Ł': 'L', 'đ': 'd', 'Đ': 'D', 'ı': 'i', 'ħ': 'h', 'Ħ': 'H', 'ŧ': 't', 'Ŧ': 'T',
+const CARD_NEAREST = { 'ł': 'l', 'Ł': 'L', 'đ': 'd', 'Đ': 'D', 'ı': 'i', 'ħ': 'h', 'Ħ': 'H', 'ŧ': 't', 'Ŧ': 'T',
   'ŀ': 'l', 'Ŀ': 'L', 'ſ': 's', 'ĸ': 'k', '‐': '-', '‑': '-', '−': '-' };
 // Only so many bytes of a name are read by the card.
-var CARD_NAME_LIMIT = 256;
+export const CARD_NAME_LIMIT = 256;
 
 // The byte of a character in Windows-1252, or -1. Tab, line feed and
 // carriage return pass, as they would from a name file.
 function cardByteOf(ch) {
-  var code = ch.codePointAt(0);
+  let code = ch.codePointAt(0);
   if (code == 9 || code == 10 || code == 13 || (code >= 0x20 && code < 0x7f) || (code >= 0xa0 && code <= 0xff))
     return code;
-  var high = CARD_1252_HIGH.indexOf(ch);  // its spaces are caught above as themselves
+  let high = CARD_1252_HIGH.indexOf(ch);  // its spaces are caught above as themselves
   return high >= 0 ? 0x80 + high : -1;
 }
 
@@ -34,10 +34,10 @@ function cardDrawable(ch) {
     return CARD_FOLDED[ch];
   if (cardByteOf(ch) >= 0)
     return ch;
-  var nearest = CARD_NEAREST[ch] || ch.normalize('NFKD').replace(/[\p{M}\p{Cf}]/gu, '');
-  var drawn = '';
-  for (var c of nearest) {
-    var form = CARD_FOLDED[c] || c;
+  let nearest = CARD_NEAREST[ch] || ch.normalize('NFKD').replace(/[\p{M}\p{Cf}]/gu, '');
+  let drawn = '';
+  for (let c of nearest) {
+    let form = CARD_FOLDED[c] || c;
     if (cardByteOf(form) < 0 || form.codePointAt(0) < 0x20)
       return '?';
     drawn += form;
@@ -47,13 +47,13 @@ function cardDrawable(ch) {
 
 // The bytes the card draws for a name, what they show as text, the part of
 // the name that fits the card, and whether the rest was cut.
-function cardNameBytes(text) {
-  var bytes = [], drawn = '', kept = '';
-  for (var ch of text.normalize('NFC')) {
-    var form = cardDrawable(ch);
+export function cardNameBytes(text) {
+  let bytes = [], drawn = '', kept = '';
+  for (let ch of text.normalize('NFC')) {
+    let form = cardDrawable(ch);
     if (bytes.length + form.length > CARD_NAME_LIMIT)
       return { bytes: new Uint8Array(bytes), drawn: drawn, kept: kept, cut: true };
-    for (var c of form)
+    for (let c of form)
       bytes.push(cardByteOf(c));
     drawn += form;
     kept += ch;
@@ -65,9 +65,9 @@ function cardNameBytes(text) {
 // line breaks at its 16th character (14th on later lines), or at a space
 // once 10 are drawn on the first line (9 on later ones), and the character
 // that breaks a line is not drawn.
-function cardLaidOut(drawn) {
-  var lines = [''], column = 0, first = true;
-  for (var ch of drawn) {
+export function cardLaidOut(drawn) {
+  let lines = [''], column = 0, first = true;
+  for (let ch of drawn) {
     if (column >= 15 || (column >= 10 && ch == ' ')) {
       lines.push('');
       column = 0;
@@ -87,16 +87,16 @@ function cardLaidOut(drawn) {
 // (its end tag, or the opening of a comment), or holds control characters
 // that HTML would change, is written percent-encoded instead (only "%", "<"
 // and controls) and the block says so in its data-encoding attribute.
-function cardNameToBlock(name) {
+export function cardNameToBlock(name) {
   if (!/[<\u0000-\u001f\u007f]/.test(name))
     return { text: name, encoding: null };
-  var text = name.replace(/[%<\u0000-\u001f\u007f]/g, function (c) {
+  let text = name.replace(/[%<\u0000-\u001f\u007f]/g, function (c) {
     return '%' + c.charCodeAt(0).toString(16).toUpperCase().padStart(2, '0');
   });
   return { text: text, encoding: 'percent' };
 }
 
-function cardNameFromBlock(text, encoding) {
+export function cardNameFromBlock(text, encoding) {
   if (encoding != 'percent')
     return text;
   try {
@@ -109,12 +109,12 @@ function cardNameFromBlock(text, encoding) {
 
 // A link always carries the name as #from= and its UTF-8 bytes
 // percent-encoded, so that people can write such links by hand too.
-function cardLinkTo(address, name) {
+export function cardLinkTo(address, name) {
   return address.split('#')[0] + '#from=' + encodeURIComponent(name);
 }
 
 // The name in an address, or null where it has none or it cannot be read.
-function cardNameFromAddress(hash) {
+export function cardNameFromAddress(hash) {
   if (hash.indexOf('#from=') != 0)
     return null;
   try {
@@ -126,9 +126,9 @@ function cardNameFromAddress(hash) {
 }
 
 // A saved card's file name, from letters and digits of the name alone.
-var CARD_FILE_LETTERS = { 'ß': 'ss', 'æ': 'ae', 'Æ': 'AE', 'œ': 'oe', 'Œ': 'OE', 'ø': 'o', 'Ø': 'O', 'þ': 'th', 'ð': 'd' };
-function cardFileName(name) {
-  var letters = cardNameBytes(name).drawn.replace(/[ßæÆœŒøØþð]/g, function (c) { return CARD_FILE_LETTERS[c]; });
-  var words = letters.normalize('NFKD').replace(/\p{M}/gu, '').replace(/[^A-Za-z0-9]+/g, '-').replace(/^-+|-+$/g, '').slice(0, 60);
+const CARD_FILE_LETTERS = { 'ß': 'ss', 'æ': 'ae', 'Æ': 'AE', 'œ': 'oe', 'Œ': 'OE', 'ø': 'o', 'Ø': 'O', 'þ': 'th', 'ð': 'd' };
+export function cardFileName(name) {
+  let letters = cardNameBytes(name).drawn.replace(/[ßæÆœŒøØþð]/g, function (c) { return CARD_FILE_LETTERS[c]; });
+  let words = letters.normalize('NFKD').replace(/\p{M}/gu, '').replace(/[^A-Za-z0-9]+/g, '-').replace(/^-+|-+$/g, '').slice(0, 60);
   return words ? 'holiday-card-from-' + words.replace(/-+$/, '') + '.html' : 'holiday-card.html';
 }

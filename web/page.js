@@ -1,17 +1,28 @@
-// The page around the card: which name it draws (from the address's
-// #from=, else the name block), what it says for the card (its label, the
-// music hint, a failure, the end), and the composer that puts another name
-// on the card and saves the page with it or makes a link to it.
-var CARD_GREETING = 'HAPPY HOLIDAYS AND A HAPPY NEW YEAR FROM';
+// The page around the card, and the entry of its script: which name it
+// draws (from the address's #from=, else the name block), what it says for
+// the card (its label, the music hint, a failure, the end), and the composer
+// that puts another name on the card and saves the page with it, makes a
+// link to it or a video of it. Module is the one global: the program
+// (the page's last script) reads it and calls the page through it.
+import {
+  CARD_NAME_LIMIT, cardFileName, cardLaidOut, cardLinkTo, cardNameBytes, cardNameFromAddress, cardNameFromBlock, cardNameToBlock,
+} from './card_name.js';
+import { makeVideo } from './video.js';
+
+const CARD_GREETING = 'HAPPY HOLIDAYS AND A HAPPY NEW YEAR FROM';
 // The still: a picture of the card as it was last drawn with the name
 // stillName, which a saved card shows wherever it cannot move.
-var cardPage = { original: null, name: null, pending: 0, still: null, stillName: null, stillWaiting: null };
+const cardPage = { original: null, name: null, pending: 0, still: null, stillName: null, stillWaiting: null };
 // The composer's video: whether Cancel was chosen, and the file once made.
-var cardVideo = { stopped: false, file: null };
+const cardVideo = { stopped: false, file: null };
 
 function cardElement(id) {
   return document.getElementById(id);
 }
+
+// The card's pictures and tune (base64 in a data block of the page), as it reads them from its working folder.
+const cardAssets = JSON.parse(cardElement('card-assets').textContent);
+const cardAssetBytes = (path) => Uint8Array.from(atob(cardAssets[path]), (c) => c.charCodeAt(0));
 
 // The page as it was opened, less the program's script, which comes after
 // this one and never changes. Kept before anything on the page changes, so
@@ -22,13 +33,13 @@ function cardKeepPage() {
 }
 
 function cardSavedPage(name) {
-  var page = cardPage.original.cloneNode(true), block = cardNameToBlock(name);
+  const page = cardPage.original.cloneNode(true), block = cardNameToBlock(name);
   page.querySelector('body').appendChild(cardElement('card-program').cloneNode(true));
   page.querySelector('#canvas').setAttribute('aria-label', cardElement('canvas').getAttribute('aria-label'));
   page.querySelector('#still').setAttribute('alt', cardElement('still').alt);
   if (cardPage.stillName === name)
     page.querySelector('#still').setAttribute('src', cardPage.still);
-  var element = page.querySelector('#sender-name');
+  const element = page.querySelector('#sender-name');
   element.textContent = block.text;
   if (block.encoding)
     element.setAttribute('data-encoding', block.encoding);
@@ -38,8 +49,8 @@ function cardSavedPage(name) {
 }
 
 function cardNameAtStart() {
-  var block = cardElement('sender-name');
-  var fromAddress = cardNameFromAddress(location.hash);
+  const block = cardElement('sender-name');
+  const fromAddress = cardNameFromAddress(location.hash);
   return fromAddress !== null ? fromAddress : cardNameFromBlock(block.textContent, block.getAttribute('data-encoding'));
 }
 
@@ -47,13 +58,13 @@ function cardNameAtStart() {
 // in the canvas's label and, while composing, under the field. A running
 // card reads the file again when told.
 function cardUseName(name) {
-  var drawable = cardNameBytes(name);
+  const drawable = cardNameBytes(name);
   cardPage.name = drawable.kept;
   if (Module.FS) {  // else the card has not loaded yet, and starts with this name
     Module.FS.writeFile('/name', drawable.bytes);
     Module.cardNewName = true;
   }
-  var shown = cardLaidOut(drawable.drawn);
+  const shown = cardLaidOut(drawable.drawn);
   cardElement('canvas').setAttribute('aria-label', (CARD_GREETING + ' ' + shown).trim());
   cardElement('still').alt = cardElement('canvas').getAttribute('aria-label');
   cardElement('drawn-as').textContent = shown != drawable.kept ? 'drawn as: ' + shown : '';
@@ -61,15 +72,15 @@ function cardUseName(name) {
     'The card has room for ' + CARD_NAME_LIMIT + ' letters; it draws the first ' + drawable.drawn.length + '.' : '';
 }
 
-var Module = {
+const Module = window.Module = {
   canvas: cardElement('canvas'),
   print: function (text) { console.log(text); },
   printErr: function (text) { console.error(text); },
   // Before the card starts: its files, as it reads them from its working folder.
   preRun: [function () {
     Module.FS.mkdir('/assets');
-    for (var path in cardAssets)
-      Module.FS.writeFile(path, Uint8Array.from(atob(cardAssets[path]), function (c) { return c.charCodeAt(0); }));
+    for (const path in cardAssets)
+      Module.FS.writeFile(path, cardAssetBytes(path));
     cardUseName(cardPage.name !== null ? cardPage.name : cardNameAtStart());
     Module.cardNewName = false;  // the card reads this name when it sets up
   }],
@@ -84,7 +95,7 @@ var Module = {
   cardFrameDrawn: function () {
     if (Module.cardNewName || cardPage.stillName === cardPage.name)
       return;
-    var still = Object.assign(document.createElement('canvas'), { width: 640, height: 480 });
+    const still = Object.assign(document.createElement('canvas'), { width: 640, height: 480 });
     still.getContext('2d').drawImage(cardElement('canvas'), 0, 0, 640, 480);
     cardPage.still = still.toDataURL('image/jpeg', 0.85);
     cardPage.stillName = cardPage.name;
@@ -98,7 +109,7 @@ var Module = {
   onExit: function (code) {
     if (code != 0)
       return;
-    var again = document.createElement('button');
+    const again = document.createElement('button');
     again.id = 'again';
     again.type = 'button';
     again.textContent = 'See the card again';
@@ -113,7 +124,7 @@ function cardUseTypedName() {
 
 // A file downloaded as single-file pages do: a link to it, clicked.
 function cardDownload(file, fileName) {
-  var link = document.createElement('a');
+  const link = document.createElement('a');
   link.href = typeof file == 'string' ? file : URL.createObjectURL(file);
   link.download = fileName;
   link.click();
@@ -133,7 +144,7 @@ function cardWithStill(then) {
 }
 
 function cardStillReady() {
-  var then = cardPage.stillWaiting;
+  const then = cardPage.stillWaiting;
   cardPage.stillWaiting = null;
   if (then)
     then();
@@ -148,7 +159,7 @@ function cardSave() {
 
 function cardSavePicture() {
   cardWithStill(function () {
-    var still = cardPage.stillName === cardPage.name ? cardPage.still : cardElement('still').src;
+    const still = cardPage.stillName === cardPage.name ? cardPage.still : cardElement('still').src;
     cardDownload(still, cardFileName(cardPage.name).replace(/\.html$/, '.jpg'));
   });
 }
@@ -170,15 +181,16 @@ function cardStartVideo() {
   cardUseTypedName();
   cardVideo.stopped = false;
   cardShowVideo(true, 'Making the video…');
-  var bar = cardElement('video-progress');
-  cardMakeVideo(function (done, all) { bar.max = all; bar.value = done; }, function () { return cardVideo.stopped; }).then(function (made) {
+  const bar = cardElement('video-progress');
+  const card = { program: Module, canvas: cardElement('canvas'), tune: cardAssetBytes('/assets/ha_xmas.m4a') };
+  makeVideo(card, function (done, all) { bar.max = all; bar.value = done; }, function () { return cardVideo.stopped; }).then(function (made) {
     if (!made)
       return cardShowVideo(false, 'The video was cancelled.');
-    var type = made.form.container, name = cardFileName(cardPage.name).replace(/\.html$/, '.' + type);
+    const type = made.form.container, name = cardFileName(cardPage.name).replace(/\.html$/, '.' + type);
     cardVideo.file = new File([made.blob], name, { type: made.blob.type });
     cardShowVideo(false, type == 'mp4' ? 'The video is ready.' :
       'The video is ready, as WebM: phones play MP4 best, which Chrome, Edge, Firefox and Safari make.');
-    var shareable = navigator.canShare && navigator.canShare({ files: [cardVideo.file] });
+    const shareable = navigator.canShare && navigator.canShare({ files: [cardVideo.file] });
     cardElement(shareable ? 'share-video' : 'save-video').hidden = false;
   }, function (e) {
     cardShowVideo(false, 'The video could not be made: ' + e.message + '.');
@@ -192,7 +204,7 @@ function cardShareVideo() {
 
 function cardCopyLink() {
   cardUseTypedName();
-  var field = cardElement('link');
+  const field = cardElement('link');
   field.value = cardLinkTo(location.href, cardPage.name);
   field.hidden = false;
   field.select();
@@ -203,7 +215,7 @@ function cardCopyLink() {
 }
 
 function cardOpenComposer() {
-  var composer = cardElement('composer'), open = composer.hidden;
+  const composer = cardElement('composer'), open = composer.hidden;
   composer.hidden = !open;
   document.body.classList.toggle('composing', open);
   cardElement('compose').setAttribute('aria-expanded', String(open));
@@ -220,7 +232,7 @@ function cardTyped() {
 }
 
 function cardStartPage() {
-  var served = location.protocol == 'http:' || location.protocol == 'https:';
+  const served = location.protocol == 'http:' || location.protocol == 'https:';
   cardElement('compose').hidden = false;  // a control that works only with scripts
   cardElement('copy-link').hidden = !served;
   cardElement('no-link').hidden = served;
@@ -235,7 +247,7 @@ function cardStartPage() {
   cardElement('share-video').addEventListener('click', cardShareVideo);
   cardElement('save-video').addEventListener('click', function () { cardDownload(cardVideo.file, cardVideo.file.name); });
   addEventListener('hashchange', function () {
-    var name = cardNameFromAddress(location.hash);
+    const name = cardNameFromAddress(location.hash);
     if (name !== null)
       cardUseName(name);
   });

@@ -4,7 +4,7 @@
 // the page's AAC tune goes in as the packets it already is. MP4 (H.264,
 // Constrained Baseline, so no B-frames) where the browser can encode it,
 // else once WebM (VP9 or VP8) with the tune encoded as Opus. Bundled into
-// the page by make_page.sh with mediabunny, which writes the files.
+// the page with mediabunny, which writes the files.
 import {
   AudioBufferSource, BufferTarget, EncodedAudioPacketSource, EncodedPacket, EncodedVideoPacketSource, Mp4OutputFormat,
   Output, WebMOutputFormat,
@@ -29,8 +29,6 @@ async function encodable(form) {
   const answer = await VideoEncoder.isConfigSupported(encoderConfig(form)).catch(() => null);
   return answer && answer.supported;
 }
-
-const tuneBytes = () => Uint8Array.from(atob(cardAssets['/assets/ha_xmas.m4a']), (c) => c.charCodeAt(0));
 
 // The boxes of an MP4 between START and END: [type, where its body starts, where it ends].
 function* mp4Boxes(view, start, end) {
@@ -73,8 +71,8 @@ function esdsDescriptor(bytes, tag) {
 // chunk after another as ffmpeg writes them), with their decoder's
 // configuration and the tune's length; the encoder's priming, which the
 // edit list skips, has negative times.
-function tuneAsItIs() {
-  const bytes = tuneBytes(), view = new DataView(bytes.buffer), track = ['moov', 'trak'];
+function tuneAsItIs(bytes) {
+  const view = new DataView(bytes.buffer), track = ['moov', 'trak'];
   const [mdhd] = mp4Box(view, [...track, 'mdia', 'mdhd']), rate = view.getUint32(mdhd + 12);
   const [mvhd] = mp4Box(view, ['moov', 'mvhd']), [elst] = mp4Box(view, [...track, 'edts', 'elst']);
   const seconds = view.getUint32(elst + 8) / view.getUint32(mvhd + 12), skipped = view.getUint32(elst + 12) / rate;
@@ -99,9 +97,9 @@ function tuneAsItIs() {
 }
 
 // The tune decoded, for an Opus encoder, which takes 48 kHz.
-function tuneDecoded() {
+function tuneDecoded(bytes) {
   const context = new OfflineAudioContext(1, 1, 48000);
-  return new Promise((ok, fail) => context.decodeAudioData(tuneBytes().buffer, ok, fail));
+  return new Promise((ok, fail) => context.decodeAudioData(bytes.slice().buffer, ok, fail));
 }
 
 // The frame just drawn, read back and turned into limited-range BT.601
@@ -128,19 +126,19 @@ function videoFrameOf(gl, rgba, yuv, k) {
 }
 
 // The live card's loop rests while the page draws the video's frames.
-async function restLiveCard(resting) {
-  Module.cardMakingVideo = resting;
+async function restLiveCard(program, resting) {
+  program.cardMakingVideo = resting;
   if (!resting)
-    return Module.cardMayDraw && Module.cardMayDraw();
-  for (let tries = 0; !Module.cardMayDraw; tries++) {
+    return program.cardMayDraw && program.cardMayDraw();
+  for (let tries = 0; !program.cardMayDraw; tries++) {
     if (tries == 250)
       throw new Error('the card is not running');
     await new Promise((resolve) => setTimeout(resolve, 20));
   }
 }
 
-// One video of FORM; PROGRESS(done, all) after each frame; STOPPED() true once cancelled.
-async function makeVideo(form, progress, stopped) {
+// One video of FORM of the CARD; PROGRESS(done, all) after each frame; STOPPED() true once cancelled.
+async function makeVideoAs(form, card, progress, stopped) {
   const output = new Output({ target: new BufferTarget(),
     format: form.container == 'mp4' ? new Mp4OutputFormat({ fastStart: 'in-memory' }) : new WebMOutputFormat() });
   const video = new EncodedVideoPacketSource(form.codec);
@@ -150,12 +148,12 @@ async function makeVideo(form, progress, stopped) {
   await output.start();
   let seconds;
   if (form.container == 'mp4') {
-    const tune = tuneAsItIs();
+    const tune = tuneAsItIs(card.tune);
     for (const [i, packet] of tune.packets.entries())
       await audio.add(packet, i ? undefined : { decoderConfig: tune.decoderConfig });
     seconds = tune.seconds;
   } else {
-    const tune = await tuneDecoded();
+    const tune = await tuneDecoded(card.tune);
     await audio.add(tune);
     seconds = tune.duration;
   }
@@ -168,11 +166,11 @@ async function makeVideo(form, progress, stopped) {
   });
   try {
     encoder.configure(encoderConfig(form));
-    const canvas = cardElement('canvas'), frames = Math.ceil((seconds + AFTER_THE_TUNE) * FPS);
+    const canvas = card.canvas, frames = Math.ceil((seconds + AFTER_THE_TUNE) * FPS);
     canvas.width = WIDTH, canvas.height = HEIGHT;  // the live card sizes it again when it goes on
     const gl = canvas.getContext('webgl'), rgba = new Uint8Array(WIDTH * HEIGHT * 4), yuv = new Uint8Array(WIDTH * HEIGHT * 3 / 2);
     for (let k = 0; k < frames && !failure && !stopped(); k++) {
-      if (!Module._card_draw_video_frame(FIRST_PHASE + PHASE_PER_SECOND * k / FPS))
+      if (!card.program._card_draw_video_frame(FIRST_PHASE + PHASE_PER_SECOND * k / FPS))
         throw new Error('the card has ended');
       const frame = videoFrameOf(gl, rgba, yuv, k);
       encoder.encode(frame, { keyFrame: k % KEY_FRAME_EVERY == 0 });
@@ -201,20 +199,21 @@ async function makeVideo(form, progress, stopped) {
 
 // The video of the card as it is now, in the first form this browser can
 // encode; an H.264 encoder that fails (some claim support, then fail at the
-// first frame) gives way once to WebM. Resolves to { blob, form }, or null
-// when cancelled.
-window.cardMakeVideo = async function (progress, stopped) {
+// first frame) gives way once to WebM. CARD holds the program (Module), its
+// canvas and the tune's MP4. Resolves to { blob, form }, or null when
+// cancelled.
+export async function makeVideo(card, progress, stopped) {
   const forms = [];
   for (const form of FORMS)
     if (await encodable(form))
       forms.push(form);
   if (!forms.length)
     throw new Error('this browser cannot encode H.264, VP9 or VP8 video');
-  await restLiveCard(true);
+  await restLiveCard(card.program, true);
   try {
     for (const [i, form] of forms.entries()) {
       try {
-        const blob = await makeVideo(form, progress, stopped);
+        const blob = await makeVideoAs(form, card, progress, stopped);
         return blob && { blob, form };
       } catch (e) {
         if (form.container != 'mp4' || i + 1 == forms.length || stopped())
@@ -222,6 +221,6 @@ window.cardMakeVideo = async function (progress, stopped) {
       }
     }
   } finally {
-    await restLiveCard(false);
+    await restLiveCard(card.program, false);
   }
-};
+}

@@ -96,7 +96,7 @@ async function tuneKept(browser) {
   const [longer, correlation] = await browser.evaluate(async (wav) => {
     const context = new OfflineAudioContext(1, 1, 22050), bytes = (text) => Uint8Array.from(atob(text), (c) => c.charCodeAt(0)).buffer;
     const decode = (text) => new Promise((ok, no) => context.decodeAudioData(bytes(text), ok, no)).then((b) => b.getChannelData(0));
-    const [tune, original] = await Promise.all([decode(cardAssets['/assets/ha_xmas.m4a']), decode(wav)]);
+    const [tune, original] = await Promise.all([decode(JSON.parse(document.getElementById('card-assets').textContent)['/assets/ha_xmas.m4a']), decode(wav)]);
     const correlate = (lag, from, to) => {
       let xy = 0, xx = 0, yy = 0;
       for (let i = from; i < to; i++) { const x = original[i], y = tune[i + lag] || 0; xy += x * y, xx += x * x, yy += y * y; }
@@ -132,7 +132,7 @@ async function scenario(engine) {
   await browser.click(400, 300);
   await until(browser, 'the tune to start once, the hint gone', (s) => s.starts == 1 && !s.hint);
   await tuneKept(browser);
-  await browser.evaluate((source) => { (0, eval)(source); }, axe.source);
+  await browser.evaluate(`() => { ${axe.source}\n}`);  // as a script of the test's: the page's policy forbids eval
   const violations = await browser.evaluate(async () => (await axe.run(document)).violations.map((v) => `${v.id}: ${v.help}`));
   if (violations.length) fail(`axe: ${violations.join('; ')}`);
 

@@ -88,7 +88,9 @@ void gl_draw_str(double y, const char *text, uint64_t length);
 void gl_setup(app_state *app);
 void gl_read_name(app_state *app);  // (again) from the name file; part of gl_setup
 bool gl_loop(app_state *app);  // the frame: gl_draw_backdrop, gl_draw_text, window_swap
-void gl_draw_backdrop(const app_state *app);  // the pulse's clear and the picture
+void gl_draw_backdrop(const app_state *app);  // gl_draw_pulse, then gl_draw_picture
+void gl_draw_pulse(const app_state *app);     // the clear, in the pulse's colour
+void gl_draw_picture(const app_state *app);   // the background over the whole viewport
 void gl_draw_text(const app_state *app);      // the greeting and the name, shadowed
 
 // GL diagnostics (util.cpp). GL_CHECK() labels each check with its own
@@ -96,7 +98,15 @@ void gl_draw_text(const app_state *app);      // the greeting and the name, shad
 void glCheckError(const char *where);
 #define CARD_STRINGIFY2(x) #x
 #define CARD_STRINGIFY(x) CARD_STRINGIFY2(x)
+#ifdef __EMSCRIPTEN__
+// In a browser each glGetError waits for the GPU to catch up, so the checks
+// run only while the browser's window layer says they are due: at set-up,
+// while the text layer is composed, and in one frame a second or so.
+extern bool card_gl_checks_due;
+#define GL_CHECK() (card_gl_checks_due ? glCheckError(__FILE__ ":" CARD_STRINGIFY(__LINE__)) : (void)0)
+#else
 #define GL_CHECK() glCheckError(__FILE__ ":" CARD_STRINGIFY(__LINE__))
+#endif
 
 // Opens one of the card's input files (util.cpp). Anything that is not a
 // regular file is refused unopened; on failure, problem says why.

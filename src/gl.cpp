@@ -280,9 +280,9 @@ void gl_setup(app_state *app)
 }
 
 // The background stretched over the whole viewport, top row at the top.
-static void draw_background(GLuint texture)
+void gl_draw_picture(const app_state *app)
 {
-    glBindTexture(GL_TEXTURE_2D, texture);
+    glBindTexture(GL_TEXTURE_2D, app->background_texture);
     GL_CHECK();
     glColor3f(1.0f, 1.0f, 1.0f);
     glBegin(GL_QUADS);
@@ -311,7 +311,7 @@ void gl_draw_text(const app_state *app)
     GL_CHECK();
 }
 
-void gl_draw_backdrop(const app_state *app)
+void gl_draw_pulse(const app_state *app)
 {
     // Red falls as green rises; OpenGL clamps the negative green to 0, so the
     // colour swings between pure red and dark green.
@@ -319,7 +319,12 @@ void gl_draw_backdrop(const app_state *app)
     GL_CHECK();
     glClear(GL_COLOR_BUFFER_BIT | GL_DEPTH_BUFFER_BIT);
     GL_CHECK();
-    draw_background(app->background_texture);
+}
+
+void gl_draw_backdrop(const app_state *app)
+{
+    gl_draw_pulse(app);
+    gl_draw_picture(app);
 }
 
 bool gl_loop(app_state *app)

@@ -1,9 +1,10 @@
-// The browser card's frame with its text composed once (text_layer_web.cpp).
+// The browser card's frame with its picture and text composed once (text_layer_web.cpp).
 #pragma once
 #include "card.h"
 
-// The pulse's clear, the picture and the text as a layer (text_layer_draw),
-// then window_swap. The layer is drawn again only when the name or the
-// viewport's size changed.
-void text_layer_draw(app_state *app);
+// The pulse's clear, and the picture and the text as a layer, into FRAMEBUFFER
+// (0: the canvas's drawing buffer) whose viewport is WIDTH x HEIGHT. The
+// layer is drawn again only when the name or that size changed.
+void text_layer_draw(app_state *app, GLuint framebuffer, int width, int height);
+// The live card's frame: text_layer_draw into the canvas, then window_swap.
 bool text_layer_frame(app_state *app);

@@ -3,42 +3,14 @@
 // quads are gathered here as complete vertices (position, texture
 // coordinate, colour) and drawn as triangles by one small shader that does
 // what the fixed pipeline does for the card, the colour modulated by the
-// bound texture when texturing is on. Only the calls WebGL lacks or treats
+// bound texture when texturing is on (or by a plainer one, where the colour
+// is white: the texture alone). Only the calls WebGL lacks or treats
 // differently are defined here; the card's other GL calls go to WebGL as
 // they are, and this file reaches WebGL through its emscripten_gl* names.
-#include <GL/gl.h>
+#include "webgl.h"
 
 #include <set>
 #include <vector>
-
-extern "C" {
-void emscripten_glEnable(GLenum cap);
-void emscripten_glBindTexture(GLenum target, GLuint texture);
-void emscripten_glTexParameteri(GLenum target, GLenum name, GLint value);
-void emscripten_glTexImage2D(GLenum target, GLint level, GLint internal, GLsizei width, GLsizei height,
-                             GLint border, GLenum format, GLenum type, const void *pixels);
-GLuint emscripten_glCreateShader(GLenum type);
-void emscripten_glShaderSource(GLuint shader, GLsizei count, const char *const *source, const GLint *length);
-void emscripten_glCompileShader(GLuint shader);
-GLuint emscripten_glCreateProgram(void);
-void emscripten_glAttachShader(GLuint program, GLuint shader);
-void emscripten_glBindAttribLocation(GLuint program, GLuint index, const char *name);
-void emscripten_glLinkProgram(GLuint program);
-void emscripten_glUseProgram(GLuint program);
-GLint emscripten_glGetUniformLocation(GLuint program, const char *name);
-void emscripten_glUniform1i(GLint location, GLint value);
-void emscripten_glGenBuffers(GLsizei count, GLuint *buffers);
-void emscripten_glBindBuffer(GLenum target, GLuint buffer);
-void emscripten_glBufferData(GLenum target, long size, const void *data, GLenum usage);
-void emscripten_glEnableVertexAttribArray(GLuint index);
-void emscripten_glVertexAttribPointer(GLuint index, GLint size, GLenum type, GLboolean normalized, GLsizei stride,
-                                      const void *offset);
-void emscripten_glDrawArrays(GLenum mode, GLint first, GLsizei count);
-}
-
-// WebGL names the desktop headers leave out.
-static const GLenum ARRAY_BUFFER = 0x8892, STREAM_DRAW = 0x88E0, CLAMP_TO_EDGE = 0x812F;
-static const GLenum VERTEX_SHADER = 0x8B31, FRAGMENT_SHADER = 0x8B30;
 
 static const char VERTEX_SOURCE[] =
     "attribute vec3 position; attribute vec2 coord; attribute vec4 colour;\n"
@@ -46,11 +18,19 @@ static const char VERTEX_SOURCE[] =
     "void main() { gl_Position = vec4(position, 1.0); v_coord = coord; v_colour = colour; }\n";
 // Texture coordinates reach -1 and beyond, and cells are 1/16 apart: high
 // precision where the device has it.
-static const char FRAGMENT_SOURCE[] =
-    "#ifdef GL_FRAGMENT_PRECISION_HIGH\nprecision highp float;\n#else\nprecision mediump float;\n#endif\n"
+#define PRECISION "#ifdef GL_FRAGMENT_PRECISION_HIGH\nprecision highp float;\n#else\nprecision mediump float;\n#endif\n"
+static const char FRAGMENT_SOURCE[] = PRECISION
     "uniform sampler2D picture; uniform bool textured;\n"
     "varying vec2 v_coord; varying vec4 v_colour;\n"
     "void main() { gl_FragColor = textured ? v_colour * texture2D(picture, v_coord) : v_colour; }\n";
+// A textured quad in plain white is its texture: what each frame draws (the
+// picture and the text layer), so that every pixel costs only its texel.
+static const char PLAIN_VERTEX_SOURCE[] =
+    "attribute vec3 position; attribute vec2 coord; varying vec2 v_coord;\n"
+    "void main() { gl_Position = vec4(position, 1.0); v_coord = coord; }\n";
+static const char PLAIN_FRAGMENT_SOURCE[] = PRECISION
+    "uniform sampler2D picture; varying vec2 v_coord;\n"
+    "void main() { gl_FragColor = texture2D(picture, v_coord); }\n";
 
 struct vertex {
     float x, y, z, s, t, r, g, b, a;
@@ -60,7 +40,7 @@ struct vertex {
 static const size_t BATCH_QUADS = 4096;
 
 struct immediate_state {
-    GLuint program, buffer;
+    GLuint program, plain, in_use, buffer;  // plain: 0 where it does not link
     GLint textured_location;
     bool texturing;                // GL_TEXTURE_2D enabled
     GLuint bound;                  // the texture bound to GL_TEXTURE_2D
@@ -69,8 +49,9 @@ struct immediate_state {
     vertex quad[4];
     int corners;                   // of the quad being given
     std::vector<vertex> triangles;
+    bool white;                    // every vertex of the triangles in plain white
 };
-static immediate_state immediate = {0, 0, 0, false, 0, {}, {0, 0, 0, 0, 0, 1, 1, 1, 1}, {}, 0, {}};
+static immediate_state immediate = {0, 0, 0, 0, 0, false, 0, {}, {0, 0, 0, 0, 0, 1, 1, 1, 1}, {}, 0, {}, true};
 
 static GLuint compile(GLenum type, const char *source)
 {
@@ -80,22 +61,25 @@ static GLuint compile(GLenum type, const char *source)
     return shader;
 }
 
-// Made on first use, when the context is current.
-static void prepare_drawing()
+GLuint webgl_program(const char *vertex_source, const char *fragment_source, const char *const *attributes,
+                     GLuint attribute_count)
 {
-    if (immediate.program)
-        return;
-    immediate.program = emscripten_glCreateProgram();
-    emscripten_glAttachShader(immediate.program, compile(VERTEX_SHADER, VERTEX_SOURCE));
-    emscripten_glAttachShader(immediate.program, compile(FRAGMENT_SHADER, FRAGMENT_SOURCE));
-    const char *attributes[3] = {"position", "coord", "colour"};
-    for (GLuint i = 0; i < 3; i++)
-        emscripten_glBindAttribLocation(immediate.program, i, attributes[i]);
-    emscripten_glLinkProgram(immediate.program);
-    emscripten_glUseProgram(immediate.program);
-    emscripten_glUniform1i(emscripten_glGetUniformLocation(immediate.program, "picture"), 0);
-    immediate.textured_location = emscripten_glGetUniformLocation(immediate.program, "textured");
-    emscripten_glGenBuffers(1, &immediate.buffer);
+    GLuint program = emscripten_glCreateProgram();
+    emscripten_glAttachShader(program, compile(VERTEX_SHADER, vertex_source));
+    emscripten_glAttachShader(program, compile(FRAGMENT_SHADER, fragment_source));
+    for (GLuint i = 0; i < attribute_count; i++)
+        emscripten_glBindAttribLocation(program, i, attributes[i]);
+    emscripten_glLinkProgram(program);
+    GLint linked = GL_FALSE;
+    emscripten_glGetProgramiv(program, LINK_STATUS, &linked);
+    return linked ? program : 0;
+}
+
+void webgl_immediate_restore(void)
+{
+    if (!immediate.buffer)
+        return;  // not made yet: it binds all this when it is
+    emscripten_glUseProgram(immediate.in_use = immediate.program);
     emscripten_glBindBuffer(ARRAY_BUFFER, immediate.buffer);
     const GLint sizes[3] = {3, 2, 4}, offsets[3] = {0, 3, 5};
     for (GLuint i = 0; i < 3; i++) {
@@ -103,6 +87,24 @@ static void prepare_drawing()
         emscripten_glVertexAttribPointer(i, sizes[i], GL_FLOAT, GL_FALSE, sizeof(vertex),
                                          (const void *)(offsets[i] * sizeof(float)));
     }
+}
+
+// Made on first use, when the context is current.
+static void prepare_drawing()
+{
+    if (immediate.buffer)
+        return;
+    const char *attributes[3] = {"position", "coord", "colour"};
+    immediate.plain = webgl_program(PLAIN_VERTEX_SOURCE, PLAIN_FRAGMENT_SOURCE, attributes, 2);
+    if (immediate.plain) {
+        emscripten_glUseProgram(immediate.plain);
+        emscripten_glUniform1i(emscripten_glGetUniformLocation(immediate.plain, "picture"), 0);
+    }
+    immediate.program = webgl_program(VERTEX_SOURCE, FRAGMENT_SOURCE, attributes, 3);
+    emscripten_glGenBuffers(1, &immediate.buffer);
+    webgl_immediate_restore();
+    emscripten_glUniform1i(emscripten_glGetUniformLocation(immediate.program, "picture"), 0);
+    immediate.textured_location = emscripten_glGetUniformLocation(immediate.program, "textured");
     immediate.triangles.reserve(BATCH_QUADS * 6);
 }
 
@@ -112,10 +114,16 @@ static void draw_triangles()
 {
     if (immediate.triangles.empty())
         return;
-    emscripten_glUniform1i(immediate.textured_location, immediate.texturing && immediate.with_image.count(immediate.bound));
+    bool textured = immediate.texturing && immediate.with_image.count(immediate.bound);
+    GLuint program = textured && immediate.white && immediate.plain ? immediate.plain : immediate.program;
+    if (program != immediate.in_use)
+        emscripten_glUseProgram(immediate.in_use = program);
+    if (program == immediate.program)
+        emscripten_glUniform1i(immediate.textured_location, textured);
     emscripten_glBufferData(ARRAY_BUFFER, (long)(immediate.triangles.size() * sizeof(vertex)), immediate.triangles.data(), STREAM_DRAW);
     emscripten_glDrawArrays(GL_TRIANGLES, 0, (GLsizei)immediate.triangles.size());
     immediate.triangles.clear();
+    immediate.white = true;
 }
 
 extern "C" {
@@ -152,6 +160,7 @@ void glVertex3f(GLfloat x, GLfloat y, GLfloat z)
     vertex &corner = immediate.quad[immediate.corners++];
     corner = immediate.current;
     corner.x = x, corner.y = y, corner.z = z;
+    immediate.white = immediate.white && corner.r == 1 && corner.g == 1 && corner.b == 1 && corner.a == 1;
     if (immediate.corners < 4)
         return;
     immediate.corners = 0;

@@ -7,6 +7,7 @@
 // the card's still where it cannot move, and the card's end.
 #include "card.h"
 #include "text_layer.h"
+#include "video_frame.h"
 #include "window.h"
 
 #include <cmath>
@@ -18,6 +19,21 @@
 static const char CANVAS[] = "#canvas";
 static const int CARD_VIDEO_WIDTH = 640, CARD_VIDEO_HEIGHT = 480;
 static const card_message NO_MESSAGE = 0, QUIT_MESSAGE = 1;
+
+// GL errors are read at set-up, while the text layer is composed and in one
+// frame a second (the desktop layers read them in every frame): in a
+// browser each read waits for the GPU.
+bool card_gl_checks_due = true;
+static const double GL_CHECK_EVERY_MS = 1000;
+static double last_gl_checks_ms = 0;
+
+static void plan_gl_checks()
+{
+    double now = emscripten_get_now();
+    card_gl_checks_due = now - last_gl_checks_ms >= GL_CHECK_EVERY_MS;
+    if (card_gl_checks_due)
+        last_gl_checks_ms = now;
+}
 
 // Where no WebGL can be had the page shows the card's still in its place,
 // with one line that says the card cannot move here.
@@ -246,23 +262,53 @@ static bool serve_messages(app_state *app)
 // The card while its loop rests, for the page's video; null otherwise.
 static app_state *resting_card;
 
-// The card's frame at PHASE, as the loop would draw it, into the drawing
-// buffer's bottom-left 640 x 480 (the page makes the canvas that size), with
-// the name the loop read before it rested (one name for a whole video; one
-// typed meanwhile waits for the live card); the live card's pulse stays as
-// it was. False unless the loop is resting.
-extern "C" EMSCRIPTEN_KEEPALIVE int card_draw_video_frame(double phase)
+// The card's frame at PHASE as the loop would draw it, 640 x 480, into
+// FRAMEBUFFER (0: the canvas's bottom-left corner), with the name the loop
+// read before it rested (one name for a whole video; one typed meanwhile
+// waits for the live card). The live card's pulse stays as it was; its
+// viewport is the caller's to give back. False unless the loop is resting.
+static bool draw_resting_card(double phase, GLuint framebuffer)
 {
     app_state *app = resting_card;
     if (!app)
-        return 0;
+        return false;
     double live_phase = app->phase, live_pulse = app->pulse;
     app->phase = phase - CARD_PHASE_STEP;
     window_advance_pulse(app);
+    plan_gl_checks();
     glViewport(0, 0, CARD_VIDEO_WIDTH, CARD_VIDEO_HEIGHT);
-    text_layer_draw(app);
+    text_layer_draw(app, framebuffer, CARD_VIDEO_WIDTH, CARD_VIDEO_HEIGHT);
     app->phase = live_phase, app->pulse = live_pulse;
-    return 1;
+    return true;
+}
+
+// The live card's viewport: the whole drawing buffer.
+static void fit_viewport_to_canvas()
+{
+    int width, height;
+    emscripten_webgl_get_drawing_buffer_size(emscripten_webgl_get_current_context(), &width, &height);
+    glViewport(0, 0, width, height);
+}
+
+// The video's frame at PHASE, as I420 (video_frame_planes); null unless the
+// loop is resting, or where the browser cannot make it.
+extern "C" EMSCRIPTEN_KEEPALIVE const unsigned char *card_draw_video_frame(double phase)
+{
+    GLuint target = video_frame_target(CARD_VIDEO_WIDTH, CARD_VIDEO_HEIGHT);
+    const unsigned char *planes = nullptr;
+    if (target && draw_resting_card(phase, target))
+        planes = video_frame_planes(CARD_VIDEO_WIDTH, CARD_VIDEO_HEIGHT);
+    fit_viewport_to_canvas();
+    return planes;
+}
+
+// The same frame drawn into the canvas instead, to be looked at (the tests
+// hold the video's frames against it). False unless the loop is resting.
+extern "C" EMSCRIPTEN_KEEPALIVE int card_draw_frame_at(double phase)
+{
+    bool drawn = draw_resting_card(phase, 0);
+    fit_viewport_to_canvas();
+    return drawn;
 }
 
 void window_loop(app_state *app)
@@ -281,6 +327,7 @@ void window_loop(app_state *app)
             continue;
         }
         window_advance_pulse(app);
+        plan_gl_checks();
         if (page_wants_both_paths())
             gl_loop(app);
         text_layer_frame(app);

@@ -182,7 +182,7 @@ function cardStartVideo() {
   cardVideo.stopped = false;
   cardShowVideo(true, 'Making the video…');
   const bar = cardElement('video-progress');
-  const card = { program: Module, canvas: cardElement('canvas'), tune: cardAssetBytes('/assets/ha_xmas.m4a') };
+  const card = { program: Module, tune: cardAssetBytes('/assets/ha_xmas.m4a') };
   makeVideo(card, function (done, all) { bar.max = all; bar.value = done; }, function () { return cardVideo.stopped; }).then(function (made) {
     if (!made)
       return cardShowVideo(false, 'The video was cancelled.');

@@ -3,23 +3,30 @@
 // the live card rests, encoded with the browser's WebCodecs VideoEncoder;
 // the page's AAC tune goes in as the packets it already is. MP4 (H.264,
 // Constrained Baseline, so no B-frames) where the browser can encode it,
-// else once WebM (VP9 or VP8) with the tune encoded as Opus. Bundled into
+// else once WebM (VP8 or VP9) with the tune encoded as Opus. Bundled into
 // the page with mediabunny, which writes the files.
 import {
   AudioBufferSource, BufferTarget, EncodedAudioPacketSource, EncodedPacket, EncodedVideoPacketSource, Mp4OutputFormat,
   Output, WebMOutputFormat,
 } from 'mediabunny';
+import { wellFormedAvcRecord } from './avc_record.js';
 
 const FPS = 30, WIDTH = 640, HEIGHT = 480, BITRATE = 2e6;
 // The card's pace with its 16 ms pause and a quick frame: 0.01 a step, a
 // step each 1/60 s, from its first idle frame's phase.
 const FIRST_PHASE = 0.01, PHASE_PER_SECOND = 0.6;
 const AFTER_THE_TUNE = 1;  // seconds of the card after the tune ends
-const KEY_FRAME_EVERY = 2 * FPS;
+// Frames the encoder may hold: enough to keep it busy while the next is drawn.
+const ENCODER_QUEUE = 4;
+// H.264 with a key frame every 2 s, for players that seek. A WebM has its
+// key frame only at the start: WebKit's encoders ignore the bitrate asked
+// for and code a key frame coarsely (28 dB), which the frames after it
+// refine (35 dB), and a card's video is short enough to play from its start.
+// VP8 before VP9: as good for the card, and 4.5 times faster in WebKit.
 const FORMS = [
-  { container: 'mp4', codec: 'avc', encoder: 'avc1.42E01F' },
-  { container: 'webm', codec: 'vp9', encoder: 'vp09.00.10.08' },
-  { container: 'webm', codec: 'vp8', encoder: 'vp8' },
+  { container: 'mp4', codec: 'avc', encoder: 'avc1.42E01F', keyFrameEvery: 2 * FPS },
+  { container: 'webm', codec: 'vp8', encoder: 'vp8', keyFrameEvery: Infinity },
+  { container: 'webm', codec: 'vp9', encoder: 'vp09.00.10.08', keyFrameEvery: Infinity },
 ];
 
 const encoderConfig = (form) => ({ codec: form.encoder, width: WIDTH, height: HEIGHT, bitrate: BITRATE, framerate: FPS,
@@ -102,29 +109,6 @@ function tuneDecoded(bytes) {
   return new Promise((ok, fail) => context.decodeAudioData(bytes.slice().buffer, ok, fail));
 }
 
-// The frame just drawn, read back and turned into limited-range BT.601
-// YUV 4:2:0, what players and messengers expect of H.264 (a frame made
-// straight from the canvas would be full range); rows top first.
-function videoFrameOf(gl, rgba, yuv, k) {
-  gl.readPixels(0, 0, WIDTH, HEIGHT, gl.RGBA, gl.UNSIGNED_BYTE, rgba);
-  const chroma = WIDTH * HEIGHT, half = WIDTH / 2;
-  for (let y = 0; y < HEIGHT; y++) {
-    const row = (HEIGHT - 1 - y) * WIDTH * 4;
-    for (let x = 0; x < WIDTH; x++) {
-      const at = row + x * 4, r = rgba[at], g = rgba[at + 1], b = rgba[at + 2];
-      yuv[y * WIDTH + x] = 16 + (65.481 * r + 128.553 * g + 24.966 * b) / 255 + 0.5;
-      if ((x | y) & 1)
-        continue;
-      const below = at - WIDTH * 4, [r4, g4, b4] = [0, 1, 2].map((c) => rgba[at + c] + rgba[at + 4 + c] + rgba[below + c] + rgba[below + 4 + c]);
-      const uv = (y / 2) * half + x / 2;
-      yuv[chroma + uv] = 128 + (-37.797 * r4 - 74.203 * g4 + 112 * b4) / 1020 + 0.5;
-      yuv[chroma * 5 / 4 + uv] = 128 + (112 * r4 - 93.786 * g4 - 18.214 * b4) / 1020 + 0.5;
-    }
-  }
-  return new VideoFrame(yuv, { format: 'I420', codedWidth: WIDTH, codedHeight: HEIGHT, timestamp: Math.round(k * 1e6 / FPS),
-    duration: Math.round(1e6 / FPS), colorSpace: { primaries: 'smpte170m', transfer: 'smpte170m', matrix: 'smpte170m', fullRange: false } });
-}
-
 // The live card's loop rests while the page draws the video's frames.
 async function restLiveCard(program, resting) {
   program.cardMakingVideo = resting;
@@ -137,8 +121,10 @@ async function restLiveCard(program, resting) {
   }
 }
 
-// One video of FORM of the CARD; PROGRESS(done, all) after each frame; STOPPED() true once cancelled.
-async function makeVideoAs(form, card, progress, stopped) {
+// A writer of FORM's file with the tune in it: the page's AAC packets as
+// they are in an MP4, Opus made from the decoded tune in a WebM; and the
+// tune's length in seconds.
+async function startFile(form, tuneBytes) {
   const output = new Output({ target: new BufferTarget(),
     format: form.container == 'mp4' ? new Mp4OutputFormat({ fastStart: 'in-memory' }) : new WebMOutputFormat() });
   const video = new EncodedVideoPacketSource(form.codec);
@@ -148,42 +134,85 @@ async function makeVideoAs(form, card, progress, stopped) {
   await output.start();
   let seconds;
   if (form.container == 'mp4') {
-    const tune = tuneAsItIs(card.tune);
+    const tune = tuneAsItIs(tuneBytes);
     for (const [i, packet] of tune.packets.entries())
       await audio.add(packet, i ? undefined : { decoderConfig: tune.decoderConfig });
     seconds = tune.seconds;
   } else {
-    const tune = await tuneDecoded(card.tune);
+    const tune = await tuneDecoded(tuneBytes);
     await audio.add(tune);
     seconds = tune.duration;
   }
   audio.close();
+  return { output, video, seconds };
+}
 
-  let failure = null, written = Promise.resolve();
+// The card's frame K as the program draws it and turns it into I420
+// (BT.601 limited range, rows top first) on the GPU.
+function cardFrame(program, k) {
+  const at = program._card_draw_video_frame(FIRST_PHASE + PHASE_PER_SECOND * k / FPS);
+  if (!at)
+    throw new Error('the card has ended, or cannot draw the video here');
+  return new VideoFrame(program.HEAPU8.subarray(at, at + WIDTH * HEIGHT * 3 / 2), { format: 'I420', codedWidth: WIDTH,
+    codedHeight: HEIGHT, timestamp: Math.round(k * 1e6 / FPS), duration: Math.round(1e6 / FPS),
+    colorSpace: { primaries: 'smpte170m', transfer: 'smpte170m', matrix: 'smpte170m', fullRange: false } });
+}
+
+// A turn for the page's own tasks (the encoder's output, the bar, Cancel)
+// without the 4 ms that nested timers wait.
+const pageTurn = () => new Promise((resolve) => {
+  const channel = new MessageChannel();
+  channel.port1.onmessage = resolve;
+  channel.port2.postMessage(0);
+});
+
+// Until the encoder has taken some of its queue (or a moment has passed, where it does not say).
+const encoderTook = (encoder) => new Promise((resolve) => {
+  const taken = () => resolve(clearTimeout(timer), encoder.removeEventListener?.('dequeue', taken));
+  const timer = setTimeout(taken, 5);
+  encoder.addEventListener?.('dequeue', taken);
+});
+
+// A hidden page's timers slow to a crawl or stop (a phone switched to
+// another app): the making waits until the page is shown again.
+const pageShown = () => new Promise((resolve) => {
+  const shown = () => {
+    if (!document.hidden)
+      resolve(document.removeEventListener('visibilitychange', shown));
+  };
+  document.addEventListener('visibilitychange', shown);
+});
+
+// One video of FORM of the CARD; PROGRESS(done, all) after each second of it; STOPPED() true once cancelled.
+async function makeVideoAs(form, card, progress, stopped) {
+  const { output, video, seconds } = await startFile(form, card.tune);
+  let failure = null, written = Promise.resolve(), hidden = false;
   const encoder = new VideoEncoder({
-    output: (chunk, meta) => { written = written.then(() => video.add(EncodedPacket.fromEncodedChunk(chunk), meta)); },
+    output: (chunk, meta) => {
+      if (meta?.decoderConfig?.description && form.codec == 'avc')
+        meta = { ...meta, decoderConfig: { ...meta.decoderConfig, description: wellFormedAvcRecord(meta.decoderConfig.description) } };
+      written = written.then(() => video.add(EncodedPacket.fromEncodedChunk(chunk), meta));
+    },
     error: (e) => { failure = failure || e; },
   });
   try {
     encoder.configure(encoderConfig(form));
-    const canvas = card.canvas, frames = Math.ceil((seconds + AFTER_THE_TUNE) * FPS);
-    canvas.width = WIDTH, canvas.height = HEIGHT;  // the live card sizes it again when it goes on
-    const gl = canvas.getContext('webgl'), rgba = new Uint8Array(WIDTH * HEIGHT * 4), yuv = new Uint8Array(WIDTH * HEIGHT * 3 / 2);
+    const frames = Math.ceil((seconds + AFTER_THE_TUNE) * FPS);
     for (let k = 0; k < frames && !failure && !stopped(); k++) {
-      if (!card.program._card_draw_video_frame(FIRST_PHASE + PHASE_PER_SECOND * k / FPS))
-        throw new Error('the card has ended');
-      const frame = videoFrameOf(gl, rgba, yuv, k);
-      encoder.encode(frame, { keyFrame: k % KEY_FRAME_EVERY == 0 });
+      if (document.hidden)
+        await pageShown(hidden = true);
+      const frame = cardFrame(card.program, k);
+      encoder.encode(frame, { keyFrame: k % form.keyFrameEvery == 0 });
       frame.close();
-      progress(k + 1, frames);
-      while (encoder.encodeQueueSize > 2 && !failure)
-        await new Promise((resolve) => setTimeout(resolve, 0));
+      if ((k + 1) % FPS == 0 || k + 1 == frames)
+        progress(k + 1, frames);  // each change of the bar is a repaint, costly on a software renderer
+      await (encoder.encodeQueueSize > ENCODER_QUEUE ? encoderTook(encoder) : pageTurn());
     }
     if (!failure && !stopped())
-      await encoder.flush();
+      await encoder.flush().catch((e) => { failure = failure || e; });
     await written;
     if (failure)
-      throw failure;
+      throw hidden ? Object.assign(new Error('it was stopped while the page was hidden; make it again'), { hidden }) : failure;
     if (stopped())
       return null;
     video.close();
@@ -198,28 +227,27 @@ async function makeVideoAs(form, card, progress, stopped) {
 }
 
 // The video of the card as it is now, in the first form this browser can
-// encode; an H.264 encoder that fails (some claim support, then fail at the
-// first frame) gives way once to WebM. CARD holds the program (Module), its
-// canvas and the tune's MP4. Resolves to { blob, form }, or null when
-// cancelled.
+// encode (asked one at a time: each question takes Chromium some 0.1 s); an
+// H.264 encoder that fails (some claim support, then fail at the first
+// frame) gives way once to WebM. CARD holds the program (Module) and the
+// tune's MP4. Resolves to { blob, form }, or null when cancelled.
 export async function makeVideo(card, progress, stopped) {
-  const forms = [];
-  for (const form of FORMS)
-    if (await encodable(form))
-      forms.push(form);
-  if (!forms.length)
-    throw new Error('this browser cannot encode H.264, VP9 or VP8 video');
   await restLiveCard(card.program, true);
   try {
-    for (const [i, form] of forms.entries()) {
+    let failure = new Error('this browser cannot encode H.264, VP8 or VP9 video');
+    for (const form of FORMS) {
+      if (!(await encodable(form)))
+        continue;
       try {
         const blob = await makeVideoAs(form, card, progress, stopped);
         return blob && { blob, form };
       } catch (e) {
-        if (form.container != 'mp4' || i + 1 == forms.length || stopped())
+        if (form.container != 'mp4' || stopped() || e.hidden)
           throw e;
+        failure = e;
       }
     }
+    throw failure;
   } finally {
     await restLiveCard(card.program, false);
   }

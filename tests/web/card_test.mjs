@@ -400,7 +400,7 @@ const cardFrameAt = async (browser, t) => Buffer.from(await browser.evaluate(asy
   while (!Module.cardMayDraw) await new Promise((r) => setTimeout(r, 20));
   const canvas = document.getElementById('canvas'), gl = canvas.getContext('webgl'), rgba = new Uint8Array(640 * 480 * 4);
   canvas.width = 640, canvas.height = 480;
-  Module._card_draw_video_frame(0.01 + 0.6 * t);
+  Module._card_draw_frame_at(0.01 + 0.6 * t);
   gl.readPixels(0, 0, 640, 480, gl.RGBA, gl.UNSIGNED_BYTE, rgba);
   Module.cardMakingVideo = false, Module.cardMayDraw();
   let text = '';

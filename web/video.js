@@ -6,7 +6,7 @@
 // else once WebM (VP8 or VP9) with the tune encoded as Opus. Bundled into
 // the page with mediabunny, which writes the files.
 import {
-  AudioBufferSource, BufferTarget, EncodedAudioPacketSource, EncodedPacket, EncodedVideoPacketSource, Mp4OutputFormat,
+  BufferTarget, EncodedAudioPacketSource, EncodedPacket, EncodedVideoPacketSource, Mp4OutputFormat,
   Output, WebMOutputFormat,
 } from 'mediabunny';
 import { wellFormedAvcRecord } from './avc_record.js';
@@ -18,15 +18,11 @@ const FIRST_PHASE = 0.01, PHASE_PER_SECOND = 0.6;
 const AFTER_THE_TUNE = 1;  // seconds of the card after the tune ends
 // Frames the encoder may hold: enough to keep it busy while the next is drawn.
 const ENCODER_QUEUE = 4;
-// H.264 with a key frame every 2 s, for players that seek. A WebM has its
-// key frame only at the start: WebKit's encoders ignore the bitrate asked
-// for and code a key frame coarsely (28 dB), which the frames after it
-// refine (35 dB), and a card's video is short enough to play from its start.
 // VP8 before VP9: as good for the card, and 4.5 times faster in WebKit.
 const FORMS = [
-  { container: 'mp4', codec: 'avc', encoder: 'avc1.42E01F', keyFrameEvery: 2 * FPS },
-  { container: 'webm', codec: 'vp8', encoder: 'vp8', keyFrameEvery: Infinity },
-  { container: 'webm', codec: 'vp9', encoder: 'vp09.00.10.08', keyFrameEvery: Infinity },
+  { container: 'mp4', codec: 'avc', encoder: 'avc1.42E01F' },
+  { container: 'webm', codec: 'vp8', encoder: 'vp8' },
+  { container: 'webm', codec: 'vp9', encoder: 'vp09.00.10.08' },
 ];
 
 const encoderConfig = (form) => ({ codec: form.encoder, width: WIDTH, height: HEIGHT, bitrate: BITRATE, framerate: FPS,
@@ -109,6 +105,44 @@ function tuneDecoded(bytes) {
   return new Promise((ok, fail) => context.decodeAudioData(bytes.slice().buffer, ok, fail));
 }
 
+// An Opus packet's length in seconds, from its first byte (RFC 6716, 3.1:
+// the frames' length and how many) and, in a packet of many frames, its second.
+function opusSeconds(packet) {
+  const config = packet[0] >> 3, code = packet[0] & 3;
+  const frame = config < 12 ? [10, 20, 40, 60][config % 4] : config < 16 ? [10, 20][config % 2] : [2.5, 5, 10, 20][config % 4];
+  return (frame * (code == 0 ? 1 : code < 3 ? 2 : packet[1] & 63)) / 1000;
+}
+
+// The tune as Opus packets, encoded here, with its decoder's configuration
+// and its length. Each packet is timed by its own length and those before
+// it: WebKit's encoder gives every packet of an input the input's own
+// timestamp and duration.
+async function tuneAsOpus(bytes) {
+  const tune = await tuneDecoded(bytes), chunks = [], { numberOfChannels, sampleRate, length } = tune;
+  let decoderConfig = null, failure = null;
+  const encoder = new AudioEncoder({
+    output: (chunk, meta) => { chunks.push(chunk), decoderConfig ||= meta?.decoderConfig; },
+    error: (e) => { failure = e; },
+  });
+  encoder.configure({ codec: 'opus', sampleRate, numberOfChannels, bitrate: 96e3 });
+  const samples = new Float32Array(length * numberOfChannels);
+  for (let channel = 0; channel < numberOfChannels; channel++)
+    samples.set(tune.getChannelData(channel), channel * length);
+  encoder.encode(new AudioData({ format: 'f32-planar', sampleRate, numberOfFrames: length, numberOfChannels, timestamp: 0, data: samples }));
+  await encoder.flush().catch((e) => { failure ||= e; });
+  encoder.close();
+  if (failure)
+    throw failure;
+  let at = 0;
+  const packets = chunks.map((chunk) => {
+    const data = new Uint8Array(chunk.byteLength);
+    chunk.copyTo(data);
+    const seconds = opusSeconds(data);
+    return new EncodedPacket(data, 'key', (at += seconds) - seconds, seconds);
+  });
+  return { packets, decoderConfig, seconds: tune.duration };
+}
+
 // The live card's loop rests while the page draws the video's frames.
 async function restLiveCard(program, resting) {
   program.cardMakingVideo = resting;
@@ -127,24 +161,15 @@ async function restLiveCard(program, resting) {
 async function startFile(form, tuneBytes) {
   const output = new Output({ target: new BufferTarget(),
     format: form.container == 'mp4' ? new Mp4OutputFormat({ fastStart: 'in-memory' }) : new WebMOutputFormat() });
-  const video = new EncodedVideoPacketSource(form.codec);
-  const audio = form.container == 'mp4' ? new EncodedAudioPacketSource('aac') : new AudioBufferSource({ codec: 'opus', bitrate: 96e3 });
+  const video = new EncodedVideoPacketSource(form.codec), audio = new EncodedAudioPacketSource(form.container == 'mp4' ? 'aac' : 'opus');
   output.addVideoTrack(video, { frameRate: FPS });
   output.addAudioTrack(audio);
   await output.start();
-  let seconds;
-  if (form.container == 'mp4') {
-    const tune = tuneAsItIs(tuneBytes);
-    for (const [i, packet] of tune.packets.entries())
-      await audio.add(packet, i ? undefined : { decoderConfig: tune.decoderConfig });
-    seconds = tune.seconds;
-  } else {
-    const tune = await tuneDecoded(tuneBytes);
-    await audio.add(tune);
-    seconds = tune.duration;
-  }
+  const tune = form.container == 'mp4' ? tuneAsItIs(tuneBytes) : await tuneAsOpus(tuneBytes);
+  for (const [i, packet] of tune.packets.entries())
+    await audio.add(packet, i ? undefined : { decoderConfig: tune.decoderConfig });
   audio.close();
-  return { output, video, seconds };
+  return { output, video, seconds: tune.seconds };
 }
 
 // The card's frame K as the program draws it and turns it into I420
@@ -184,6 +209,11 @@ const pageShown = () => new Promise((resolve) => {
 });
 
 // One video of FORM of the CARD; PROGRESS(done, all) after each second of it; STOPPED() true once cancelled.
+// Its one key frame is the first: WebKit's encoders ignore the bitrate asked
+// for and code a key frame coarsely (28 dB in luma), which the frames after
+// it refine (35 dB), so a key frame every few seconds would blur the card
+// each time; Chromium's video comes out sharper and a fifth smaller so; and
+// a card's video is short enough to play, or seek, from its start.
 async function makeVideoAs(form, card, progress, stopped) {
   const { output, video, seconds } = await startFile(form, card.tune);
   let failure = null, written = Promise.resolve(), hidden = false;
@@ -202,7 +232,7 @@ async function makeVideoAs(form, card, progress, stopped) {
       if (document.hidden)
         await pageShown(hidden = true);
       const frame = cardFrame(card.program, k);
-      encoder.encode(frame, { keyFrame: k % form.keyFrameEvery == 0 });
+      encoder.encode(frame, { keyFrame: k == 0 });
       frame.close();
       if ((k + 1) % FPS == 0 || k + 1 == frames)
         progress(k + 1, frames);  // each change of the bar is a repaint, costly on a software renderer

@@ -6,14 +6,16 @@ import { Builder, By, Key, Origin } from 'selenium-webdriver';
 import { spawn } from 'node:child_process';
 import { createServer } from 'node:net';
 
-// Put right after <head> in a test copy of the page: console lines, uncaught
-// errors, the tune's decodes and starts; the WebGL drawing kept to be read
-// back, and the first paint read at the first texture upload, which follows it.
+// Put right after <head> in a test copy of the page, before its policy: console
+// lines, uncaught errors, what the policy refused, the tune's decodes and
+// starts; the WebGL drawing kept to be read back, and the first paint read at
+// the first texture upload, which follows it.
 export const PROBE = `<script>(() => {
-  const test = window.cardTest = { lines: [], decodes: 0, starts: 0, firstPaint: null };
+  const test = window.cardTest = { lines: [], refused: [], decodes: 0, starts: 0, firstPaint: null };
   for (const level of ['log', 'warn', 'error'])
     console[level] = ((write) => (...a) => { test.lines.push(a.join(' ')); write.apply(console, a); })(console[level]);
   addEventListener('error', (e) => test.lines.push('uncaught ' + e.message));
+  addEventListener('securitypolicyviolation', (e) => test.refused.push(e.blockedURI));
   const getContext = HTMLCanvasElement.prototype.getContext, upload = WebGLRenderingContext.prototype.texImage2D;
   HTMLCanvasElement.prototype.getContext = function (type, options) {
     return getContext.call(this, type, { ...options, preserveDrawingBuffer: true });

@@ -44,6 +44,13 @@ install_missing() {
     DEBIAN_FRONTEND=noninteractive $sudo apt-get install -y -qq "${options[@]}" "${missing[@]}" >/dev/null
 }
 
+# Debian's emcc runs on Debian's own Python and its JavaScript modules, even
+# where another python3 or node comes first on the PATH: also for every
+# later "cmake --build build-web".
+use_debian_emscripten() {
+    export EMSDK_PYTHON=/usr/bin/python3 NODE_PATH=/usr/share/nodejs
+}
+
 # build_in FOLDER CMAKE-OPTIONS... [-- BUILD-OPTIONS...]
 build_in() {
     local folder=$1 configure=()

@@ -98,14 +98,15 @@ void gl_draw_text(const app_state *app);      // the greeting and the name, shad
 void glCheckError(const char *where);
 #define CARD_STRINGIFY2(x) #x
 #define CARD_STRINGIFY(x) CARD_STRINGIFY2(x)
+#define CARD_GL_CHECK_LABEL __FILE__ ":" CARD_STRINGIFY(__LINE__)
 #ifdef __EMSCRIPTEN__
 // In a browser each glGetError waits for the GPU to catch up, so the checks
 // run only while the browser's window layer says they are due: at set-up,
 // while the text layer is composed, and in one frame a second or so.
 extern bool card_gl_checks_due;
-#define GL_CHECK() (card_gl_checks_due ? glCheckError(__FILE__ ":" CARD_STRINGIFY(__LINE__)) : (void)0)
+#define GL_CHECK() (card_gl_checks_due ? glCheckError(CARD_GL_CHECK_LABEL) : (void)0)
 #else
-#define GL_CHECK() glCheckError(__FILE__ ":" CARD_STRINGIFY(__LINE__))
+#define GL_CHECK() glCheckError(CARD_GL_CHECK_LABEL)
 #endif
 
 // Opens one of the card's input files (util.cpp). Anything that is not a

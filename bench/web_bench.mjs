@@ -23,16 +23,23 @@ const [pagePath, runs, seconds] = [process.argv[2], Number(process.argv[3] || 3)
 const card = readFileSync(pagePath, 'utf8'), work = mkdtempSync(`${tmpdir()}/card-bench-`);
 const picture = card.match(/"\/assets\/tormbriskchristmas\.png":"([^"]*)"/)[1];  // the page's base64 PNG
 
-// Put first in both pages: the times of clears and of the tune's decoding,
-// and bench.blended(), the blended pixels of the two frames the card draws
-// at Module.cardTestBothPaths. The card's vertices (src/webgl_immediate.cpp)
+// Put first in every page: when the tune is decoded, at the first idle frame.
+const IDLE = `<script>(() => {
+  const bench = window.bench = { clears: [], idle: 0, sum: null };
+  const decode = (window.AudioContext || window.webkitAudioContext).prototype, f = decode.decodeAudioData;
+  decode.decodeAudioData = function (...a) { bench.idle ||= performance.now(); return f.apply(this, a); };
+})();</script>`;
+
+// Put next in the card and the bare loop, not in the page whose video is
+// timed (it would slow each GL call): the times of clears, and
+// bench.blended(), the blended pixels of the two frames the card draws at
+// Module.cardTestBothPaths. The card's vertices (src/webgl_immediate.cpp)
 // are nine floats, position first as attribute 0, already in clip space
 // (w = 1), drawn as TRIANGLES from an ARRAY_BUFFER uploaded by bufferData.
-const PROBE = `<script>(() => {
-  const bench = window.bench = { clears: [], idle: 0, sum: null }, gl = WebGLRenderingContext.prototype;
+const PROBE = `${IDLE}<script>(() => {
+  const bench = window.bench, gl = WebGLRenderingContext.prototype;
   const wrap = (o, name, before) => { const f = o[name]; o[name] = function (...a) { before.apply(this, a); return f.apply(this, a); }; };
   wrap(gl, 'clear', () => bench.clears.push(performance.now()));
-  wrap((window.AudioContext || window.webkitAudioContext).prototype, 'decodeAudioData', () => bench.idle ||= performance.now());
   const data = new Map(), pointer = {};  // each buffer's bytes; attribute 0's layout
   const bound = (c, target) => c.getParameter(target == c.ARRAY_BUFFER ? c.ARRAY_BUFFER_BINDING : c.ELEMENT_ARRAY_BUFFER_BINDING);
   wrap(gl, 'bufferData', function (target, d) {
@@ -106,18 +113,24 @@ picture.onload = async () => {
 picture.src = 'data:image/png;base64,${picture}';
 </script></body></html>`;
 writeFileSync(`${work}/card.html`, card.replace('<head>', `<head>${PROBE}`));
+writeFileSync(`${work}/video.html`, card.replace('<head>', `<head>${IDLE}`));
 writeFileSync(`${work}/bare.html`, BARE);
 
 const sleep = (ms) => new Promise((r) => setTimeout(r, ms));
 const median = (values) => values.sort((a, b) => a - b)[Math.floor(values.length / 2)];
 const number = (n, digits = 0) => n.toLocaleString('en-US', { minimumFractionDigits: digits, maximumFractionDigits: digits });
 
-// Opens PAGE, waits (five minutes at most) for its idle frame, lets it run
-// SECONDS; its frames per second after the idle frame, start-up, buffer size.
-async function measure(browser, page) {
+// Opens PAGE and waits (five minutes at most) for its idle frame.
+async function open(browser, page) {
   await browser.goto(pathToFileURL(`${work}/${page}.html`).href);
   for (const end = Date.now() + 300000; !(await browser.evaluate(() => window.bench.idle)); await sleep(500))
     if (Date.now() > end) throw new Error(`${page}: no idle frame in five minutes`);
+}
+
+// Opens PAGE and lets it run SECONDS after its idle frame; its frames per
+// second after the idle frame, start-up, buffer size.
+async function measure(browser, page) {
+  await open(browser, page);
   await sleep(seconds * 1000);
   return browser.evaluate(() => {
     const { clears, idle } = window.bench, after = clears.filter((t) => t >= idle), canvas = document.getElementById('canvas');
@@ -128,7 +141,8 @@ async function measure(browser, page) {
 // The card opened afresh makes its video with the composer's button; how
 // long until the page said it was ready, in what form, beside its length.
 async function makingTime(browser) {
-  await measure(browser, 'card');
+  await open(browser, 'video');
+  await sleep(seconds * 1000);
   await browser.evaluate(() => {
     const $ = (id) => document.getElementById(id), line = $('video-line'), start = performance.now();
     URL.createObjectURL = (file) => { window.bench.file = file; return 'blob:kept'; };

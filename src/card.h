@@ -90,6 +90,10 @@ void gl_read_name(app_state *app);  // (again) from the name file; part of gl_se
 bool gl_loop(app_state *app);  // the frame: gl_draw_backdrop, gl_draw_text, window_swap
 void gl_draw_backdrop(const app_state *app);  // gl_draw_pulse, then gl_draw_picture
 void gl_draw_pulse(const app_state *app);     // the clear, in the pulse's colour
+struct card_colour {
+    float red, green, blue, alpha;
+};
+card_colour gl_pulse_colour(const app_state *app);  // as given to OpenGL, which clamps it to 0..1
 void gl_draw_picture(const app_state *app);   // the background over the whole viewport
 void gl_draw_text(const app_state *app);      // the greeting and the name, shadowed
 

@@ -311,11 +311,17 @@ void gl_draw_text(const app_state *app)
     GL_CHECK();
 }
 
-void gl_draw_pulse(const app_state *app)
+card_colour gl_pulse_colour(const app_state *app)
 {
     // Red falls as green rises; OpenGL clamps the negative green to 0, so the
     // colour swings between pure red and dark green.
-    glClearColor((float)(0.5 - app->pulse), (float)app->pulse, 0.0f, 0.0f);
+    return {(float)(0.5 - app->pulse), (float)app->pulse, 0.0f, 0.0f};
+}
+
+void gl_draw_pulse(const app_state *app)
+{
+    card_colour colour = gl_pulse_colour(app);
+    glClearColor(colour.red, colour.green, colour.blue, colour.alpha);
     GL_CHECK();
     glClear(GL_COLOR_BUFFER_BIT | GL_DEPTH_BUFFER_BIT);
     GL_CHECK();

@@ -90,7 +90,7 @@ static void draw_layer()
     glBlendFunc(GL_SRC_ALPHA, GL_ONE_MINUS_SRC_ALPHA);
 }
 
-void text_layer_draw(app_state *app, GLuint framebuffer, int width, int height)
+GLuint text_layer_ready(app_state *app, int width, int height)
 {
     if (width != layer.width || height != layer.height) {
         size_layer(width, height);
@@ -98,7 +98,12 @@ void text_layer_draw(app_state *app, GLuint framebuffer, int width, int height)
     } else if (layer.name != name_of(app)) {
         compose_layer(app);
     }
-    emscripten_glBindFramebuffer(FRAMEBUFFER, framebuffer);
+    return layer.usable ? layer.texture : 0;
+}
+
+void text_layer_draw(app_state *app, int width, int height)
+{
+    text_layer_ready(app, width, height);
     if (!layer.usable) {
         gl_draw_backdrop(app);  // the full frame, as the desktop draws it
         gl_draw_text(app);
@@ -112,6 +117,6 @@ bool text_layer_frame(app_state *app)
 {
     int width, height;  // the viewport's, which follows the drawing buffer
     emscripten_webgl_get_drawing_buffer_size(app->hrc, &width, &height);
-    text_layer_draw(app, 0, width, height);
+    text_layer_draw(app, width, height);
     return window_swap(app);
 }

@@ -1,31 +1,35 @@
 // The browser card's frames for its video. A video encoder takes I420 in
 // BT.601's limited range (what players and messengers expect of H.264; a
-// frame made straight from the canvas would be full range), so the frame is
-// drawn into a texture, and small shaders turn it into those bytes where the
-// pixels are: they draw them into a texture a quarter of the frame's width
-// and one and a half times its height, one texel four bytes of I420 in
-// memory order (the rows of Y; then U, two of its rows to a texel row; then
-// V), which one read gives back as they are. Chroma is the mean of each
-// 2 x 2 block. (Copying the canvas into a texture instead, or reading each
-// texel of a block on its own, costs more than the rest of the frame in a
-// software renderer.)
+// frame made straight from the canvas would be full range), so small
+// shaders make those bytes where the pixels are. A frame of the card is its
+// layer (the picture and the text, premultiplied) over the pulse's colour;
+// the shaders lay one over the other as they read each texel, as the
+// frame's own blending does, and write the bytes into a texture a quarter of
+// the frame's width and one and a half times its height, one texel four
+// bytes of I420 in memory order (the rows of Y; then U, two of its rows to a
+// texel row; then V), which one read gives back as they are. Chroma is the
+// mean of each 2 x 2 block. (Drawing the frame first and reading that,
+// copying the canvas, or reading each texel of a block on its own, costs
+// more than the rest in a software renderer.)
 #include "video_frame.h"
 #include "card.h"
 #include "webgl.h"
 
+#include <algorithm>
 #include <vector>
 
 static const char VERTEX_SOURCE[] =
     "attribute vec2 corner;\n"
     "void main() { gl_Position = vec4(corner, 0.0, 1.0); }\n";
 // gl_FragCoord is the target texel's centre: x to a quarter of the width,
-// y the row of bytes from the first. The frame texture's rows are bottom
-// first, the video's top first. Each pass reads texels as they are.
+// y the row of bytes from the first. The layer's rows are bottom first, the
+// video's top first. Each pass reads texels as they are.
 #define FRAME_SOURCE                                                                  \
     "precision highp float;\n"                                                       \
-    "uniform sampler2D frame; uniform vec2 size;\n"                                  \
+    "uniform sampler2D layer; uniform vec2 size; uniform vec3 pulse;\n"              \
     "vec3 texel(float column, float row) {\n"                                        \
-    "  return texture2D(frame, vec2(column + 0.5, size.y - row - 0.5) / size).rgb;\n" \
+    "  vec4 over = texture2D(layer, vec2(column + 0.5, size.y - row - 0.5) / size);\n" \
+    "  return over.rgb + (1.0 - over.a) * pulse;\n"                                   \
     "}\n"
 static const char LUMA_SOURCE[] = FRAME_SOURCE
     "float luma(float column, float row) {\n"
@@ -36,8 +40,9 @@ static const char LUMA_SOURCE[] = FRAME_SOURCE
     "  gl_FragColor = vec4(luma(x, row), luma(x + 1.0, row), luma(x + 2.0, row), luma(x + 3.0, row));\n"
     "}\n";
 // A plane of chroma (WEIGHTS make it U or V) from target row FIRST_ROW on,
-// two of its rows to a target row. The frame is sampled bilinearly here, at
-// the corner the four texels of a block share, which gives their mean.
+// two of its rows to a target row. The layer is sampled bilinearly here, at
+// the corner the four texels of a block share, which gives their mean (and
+// laid over the pulse, the mean of the four pixels).
 static const char CHROMA_SOURCE[] = FRAME_SOURCE
     "uniform vec3 weights; uniform float first_row;\n"
     "float chroma(float column, float row) {\n"
@@ -54,79 +59,71 @@ static const GLfloat U_WEIGHTS[3] = {-37.797f, -74.203f, 112.0f}, V_WEIGHTS[3] =
 
 struct video_frames {
     GLuint luma, chroma;  // the passes' programs, 0 where one does not link
-    GLint luma_size, chroma_size, chroma_weights, chroma_first_row;
-    GLuint corners, frame, planes, frame_framebuffer, planes_framebuffer;  // 0 until first used
-    int width, height;    // of the frame the textures were made for
-    bool usable;          // false where a shader or a framebuffer does not work here
+    GLint size[2], pulse[2], chroma_weights, chroma_first_row;  // the passes' uniforms
+    GLuint corners, planes, framebuffer;  // 0 until first used
+    int width, height;    // of the frame the planes were made for
+    bool usable;          // false where a shader or the framebuffer does not work here
     std::vector<unsigned char> bytes;
 };
-static video_frames video = {0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, false, {}};
+static video_frames video = {0, 0, {0, 0}, {0, 0}, 0, 0, 0, 0, 0, 0, 0, false, {}};
 
-static GLuint new_texture(GLint filter, int width, int height)
-{
-    GLuint texture;
-    glGenTextures(1, &texture);
-    glBindTexture(GL_TEXTURE_2D, texture);
-    glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MIN_FILTER, filter);
-    glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MAG_FILTER, filter);
-    glTexImage2D(GL_TEXTURE_2D, 0, GL_RGBA, width, height, 0, GL_RGBA, GL_UNSIGNED_BYTE, nullptr);
-    return texture;
-}
-
-static bool attach(GLuint framebuffer, GLuint texture)
-{
-    emscripten_glBindFramebuffer(FRAMEBUFFER, framebuffer);
-    emscripten_glFramebufferTexture2D(FRAMEBUFFER, COLOR_ATTACHMENT0, GL_TEXTURE_2D, texture, 0);
-    return emscripten_glCheckFramebufferStatus(FRAMEBUFFER) == FRAMEBUFFER_COMPLETE;
-}
-
-// A pass's program, its frame texture on unit 0; where its size uniform is.
-static GLuint pass_program(const char *fragment_source, GLint *size_location)
+// A pass's program, the layer on texture unit 0; where its size and pulse uniforms are.
+static GLuint pass_program(const char *fragment_source, GLint *size, GLint *pulse)
 {
     const char *attributes[1] = {"corner"};
     GLuint program = webgl_program(VERTEX_SOURCE, fragment_source, attributes, 1);
     emscripten_glUseProgram(program);
-    emscripten_glUniform1i(emscripten_glGetUniformLocation(program, "frame"), 0);
-    *size_location = emscripten_glGetUniformLocation(program, "size");
+    emscripten_glUniform1i(emscripten_glGetUniformLocation(program, "layer"), 0);
+    *size = emscripten_glGetUniformLocation(program, "size");
+    *pulse = emscripten_glGetUniformLocation(program, "pulse");
     return program;
 }
 
 static void prepare(int width, int height)
 {
     if (!video.corners) {
-        video.luma = pass_program(LUMA_SOURCE, &video.luma_size);
-        video.chroma = pass_program(CHROMA_SOURCE, &video.chroma_size);
+        video.luma = pass_program(LUMA_SOURCE, &video.size[0], &video.pulse[0]);
+        video.chroma = pass_program(CHROMA_SOURCE, &video.size[1], &video.pulse[1]);
         video.chroma_weights = emscripten_glGetUniformLocation(video.chroma, "weights");
         video.chroma_first_row = emscripten_glGetUniformLocation(video.chroma, "first_row");
         const GLfloat corners[8] = {-1, -1, 1, -1, -1, 1, 1, 1};
         emscripten_glGenBuffers(1, &video.corners);
         emscripten_glBindBuffer(ARRAY_BUFFER, video.corners);
         emscripten_glBufferData(ARRAY_BUFFER, sizeof corners, corners, STATIC_DRAW);
-        emscripten_glGenFramebuffers(1, &video.frame_framebuffer);
-        emscripten_glGenFramebuffers(1, &video.planes_framebuffer);
+        emscripten_glGenFramebuffers(1, &video.framebuffer);
         webgl_immediate_restore();
     }
     if (width == video.width && height == video.height)
         return;
-    if (video.frame) {
-        glDeleteTextures(1, &video.frame);
+    if (video.planes)
         glDeleteTextures(1, &video.planes);
-    }
-    video.frame = new_texture(GL_NEAREST, width, height);
-    video.planes = new_texture(GL_NEAREST, width / 4, height * 3 / 2);
+    glGenTextures(1, &video.planes);
+    glBindTexture(GL_TEXTURE_2D, video.planes);
+    glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MIN_FILTER, GL_NEAREST);
+    glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MAG_FILTER, GL_NEAREST);
+    glTexImage2D(GL_TEXTURE_2D, 0, GL_RGBA, width / 4, height * 3 / 2, 0, GL_RGBA, GL_UNSIGNED_BYTE, nullptr);
     glBindTexture(GL_TEXTURE_2D, 0);
-    video.usable = video.luma && video.chroma && attach(video.frame_framebuffer, video.frame) &&
-                   attach(video.planes_framebuffer, video.planes);
+    emscripten_glBindFramebuffer(FRAMEBUFFER, video.framebuffer);
+    emscripten_glFramebufferTexture2D(FRAMEBUFFER, COLOR_ATTACHMENT0, GL_TEXTURE_2D, video.planes, 0);
+    video.usable = video.luma && video.chroma && emscripten_glCheckFramebufferStatus(FRAMEBUFFER) == FRAMEBUFFER_COMPLETE;
     emscripten_glBindFramebuffer(FRAMEBUFFER, 0);
     video.width = width, video.height = height;
     video.bytes.resize((size_t)width * height * 3 / 2);
 }
 
-// How the bound frame texture is sampled.
+// How the bound layer is sampled.
 static void set_filter(GLint filter)
 {
     glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MIN_FILTER, filter);
     glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MAG_FILTER, filter);
+}
+
+// PASS's program with its size and pulse.
+static void use_pass(int pass, GLuint program, int width, int height, const GLfloat pulse[3])
+{
+    emscripten_glUseProgram(program);
+    emscripten_glUniform2f(video.size[pass], (GLfloat)width, (GLfloat)height);
+    emscripten_glUniform3fv(video.pulse[pass], 1, pulse);
 }
 
 // The rows from FIRST_ROW of the planes' texture: one quad over them.
@@ -137,21 +134,19 @@ static void draw_rows(int first_row, int rows, int width)
 }
 
 // The three planes, with the card's blending off, so that each texel is
-// written as its pass gives it. The viewport is left to the caller.
-static void draw_planes(int width, int height)
+// written as its pass gives it. The viewport is left to the caller; the
+// layer is sampled as it was, nearest texels, again.
+static void draw_planes(int width, int height, const GLfloat pulse[3])
 {
     emscripten_glBindBuffer(ARRAY_BUFFER, video.corners);
     emscripten_glVertexAttribPointer(0, 2, GL_FLOAT, GL_FALSE, 0, nullptr);
     emscripten_glDisableVertexAttribArray(1);
     emscripten_glDisableVertexAttribArray(2);
     glDisable(GL_BLEND);
-    set_filter(GL_NEAREST);
-    emscripten_glUseProgram(video.luma);
-    emscripten_glUniform2f(video.luma_size, (GLfloat)width, (GLfloat)height);
+    use_pass(0, video.luma, width, height, pulse);
     draw_rows(0, height, width);
     set_filter(GL_LINEAR);
-    emscripten_glUseProgram(video.chroma);
-    emscripten_glUniform2f(video.chroma_size, (GLfloat)width, (GLfloat)height);
+    use_pass(1, video.chroma, width, height, pulse);
     const GLfloat *weights[2] = {U_WEIGHTS, V_WEIGHTS};
     for (int plane = 0; plane < 2; plane++) {
         int first_row = height + plane * height / 4;
@@ -159,21 +154,22 @@ static void draw_planes(int width, int height)
         emscripten_glUniform1f(video.chroma_first_row, (GLfloat)first_row);
         draw_rows(first_row, height / 4, width);
     }
+    set_filter(GL_NEAREST);
     glEnable(GL_BLEND);
     webgl_immediate_restore();
 }
 
-GLuint video_frame_target(int width, int height)
+const unsigned char *video_frame_planes(GLuint layer, card_colour pulse, int width, int height)
 {
     prepare(width, height);
-    return video.usable ? video.frame_framebuffer : 0;
-}
-
-const unsigned char *video_frame_planes(int width, int height)
-{
-    glBindTexture(GL_TEXTURE_2D, video.frame);
-    emscripten_glBindFramebuffer(FRAMEBUFFER, video.planes_framebuffer);
-    draw_planes(width, height);
+    if (!video.usable)
+        return nullptr;
+    // OpenGL clamps a clear colour to 0..1.
+    const GLfloat clamped[3] = {std::clamp(pulse.red, 0.0f, 1.0f), std::clamp(pulse.green, 0.0f, 1.0f),
+                                std::clamp(pulse.blue, 0.0f, 1.0f)};
+    glBindTexture(GL_TEXTURE_2D, layer);
+    emscripten_glBindFramebuffer(FRAMEBUFFER, video.framebuffer);
+    draw_planes(width, height, clamped);
     glReadPixels(0, 0, width / 4, height * 3 / 2, GL_RGBA, GL_UNSIGNED_BYTE, video.bytes.data());
     emscripten_glBindFramebuffer(FRAMEBUFFER, 0);
     glBindTexture(GL_TEXTURE_2D, 0);

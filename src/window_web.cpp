@@ -262,53 +262,61 @@ static bool serve_messages(app_state *app)
 // The card while its loop rests, for the page's video; null otherwise.
 static app_state *resting_card;
 
-// The card's frame at PHASE as the loop would draw it, 640 x 480, into
-// FRAMEBUFFER (0: the canvas's bottom-left corner), with the name the loop
-// read before it rested (one name for a whole video; one typed meanwhile
-// waits for the live card). The live card's pulse stays as it was; its
-// viewport is the caller's to give back. False unless the loop is resting.
-static bool draw_resting_card(double phase, GLuint framebuffer)
+// The resting card with the pulse it has at PHASE, as the loop would draw
+// it then, and the name the loop read before it rested (one name for a whole
+// video; one typed meanwhile waits for the live card); null unless the loop
+// is resting. Its viewport is the video's, for the layer too. LIVE keeps the
+// live card's phase and pulse for end_video_frame.
+static app_state *start_video_frame(double phase, double live[2])
 {
     app_state *app = resting_card;
     if (!app)
-        return false;
-    double live_phase = app->phase, live_pulse = app->pulse;
+        return nullptr;
+    live[0] = app->phase, live[1] = app->pulse;
     app->phase = phase - CARD_PHASE_STEP;
     window_advance_pulse(app);
     plan_gl_checks();
     glViewport(0, 0, CARD_VIDEO_WIDTH, CARD_VIDEO_HEIGHT);
-    text_layer_draw(app, framebuffer, CARD_VIDEO_WIDTH, CARD_VIDEO_HEIGHT);
-    app->phase = live_phase, app->pulse = live_pulse;
-    return true;
+    return app;
 }
 
-// The live card's viewport: the whole drawing buffer.
-static void fit_viewport_to_canvas()
+// The live card's pulse again, and its viewport: the whole drawing buffer.
+static void end_video_frame(app_state *app, const double live[2])
 {
+    app->phase = live[0], app->pulse = live[1];
     int width, height;
-    emscripten_webgl_get_drawing_buffer_size(emscripten_webgl_get_current_context(), &width, &height);
+    emscripten_webgl_get_drawing_buffer_size(app->hrc, &width, &height);
     glViewport(0, 0, width, height);
 }
 
-// The video's frame at PHASE, as I420 (video_frame_planes); null unless the
-// loop is resting, or where the browser cannot make it.
+// The video's frame at PHASE, 640 x 480, as I420 (video_frame_planes): the
+// card's layer over its pulse's colour. Null unless the loop is resting, or
+// where the browser cannot make it.
 extern "C" EMSCRIPTEN_KEEPALIVE const unsigned char *card_draw_video_frame(double phase)
 {
-    GLuint target = video_frame_target(CARD_VIDEO_WIDTH, CARD_VIDEO_HEIGHT);
-    const unsigned char *planes = nullptr;
-    if (target && draw_resting_card(phase, target))
-        planes = video_frame_planes(CARD_VIDEO_WIDTH, CARD_VIDEO_HEIGHT);
-    fit_viewport_to_canvas();
+    double live[2];
+    app_state *app = start_video_frame(phase, live);
+    if (!app)
+        return nullptr;
+    GLuint layer = text_layer_ready(app, CARD_VIDEO_WIDTH, CARD_VIDEO_HEIGHT);
+    const unsigned char *planes =
+        layer ? video_frame_planes(layer, gl_pulse_colour(app), CARD_VIDEO_WIDTH, CARD_VIDEO_HEIGHT) : nullptr;
+    end_video_frame(app, live);
     return planes;
 }
 
-// The same frame drawn into the canvas instead, to be looked at (the tests
-// hold the video's frames against it). False unless the loop is resting.
+// The same frame drawn by the card's frame into the canvas's bottom-left
+// corner, to be looked at (the tests hold the video's frames against it).
+// False unless the loop is resting.
 extern "C" EMSCRIPTEN_KEEPALIVE int card_draw_frame_at(double phase)
 {
-    bool drawn = draw_resting_card(phase, 0);
-    fit_viewport_to_canvas();
-    return drawn;
+    double live[2];
+    app_state *app = start_video_frame(phase, live);
+    if (!app)
+        return 0;
+    text_layer_draw(app, CARD_VIDEO_WIDTH, CARD_VIDEO_HEIGHT);
+    end_video_frame(app, live);
+    return 1;
 }
 
 void window_loop(app_state *app)

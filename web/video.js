@@ -184,11 +184,14 @@ function cardFrame(program, k) {
 }
 
 // A turn for the page's own tasks (the encoder's output, the bar, Cancel)
-// without the 4 ms that nested timers wait.
+// without the 4 ms that nested timers wait. One channel serves every turn:
+// a channel made for each turn and then dropped lives on only as long as the
+// engine keeps an unreferenced port alive for its message.
+const turns = new MessageChannel(), turnsWaiting = [];
+turns.port1.onmessage = () => turnsWaiting.shift()();
 const pageTurn = () => new Promise((resolve) => {
-  const channel = new MessageChannel();
-  channel.port1.onmessage = resolve;
-  channel.port2.postMessage(0);
+  turnsWaiting.push(resolve);
+  turns.port2.postMessage(0);
 });
 
 // Until the encoder has taken some of its queue (or a moment has passed, where it does not say).

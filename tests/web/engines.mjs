@@ -59,7 +59,8 @@ export async function launch(engine, { width = 800, height = 600, scale = 1, arg
       return JSON.parse(answer.result.value);
     },
     click: (x, y) => page.mouse.click(x, y),
-    clickOn: (selector) => page.click(selector),
+    // Where the element is once it stands still: opening the composer resizes the card, which moves the buttons.
+    clickOn: (selector) => page.locator(selector).setTimeout(120000).click(),
     press: (key) => page.keyboard.press(key),
     type: async (selector, text) => { await page.$eval(selector, (e) => { e.value = ''; e.focus(); }); await page.keyboard.type(text); },
     close: () => browser.close(),

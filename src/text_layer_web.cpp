@@ -37,19 +37,7 @@ static std::string name_of(const app_state *app)
 // a texture as big as the viewport.
 static void size_layer(int width, int height)
 {
-    if (!layer.texture) {
-        glGenTextures(1, &layer.texture);
-        emscripten_glGenFramebuffers(1, &layer.framebuffer);
-    }
-    glBindTexture(GL_TEXTURE_2D, layer.texture);
-    glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MAG_FILTER, GL_NEAREST);
-    glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MIN_FILTER, GL_NEAREST);
-    glTexImage2D(GL_TEXTURE_2D, 0, GL_RGBA, width, height, 0, GL_RGBA, GL_UNSIGNED_BYTE, nullptr);
-    glBindTexture(GL_TEXTURE_2D, 0);
-    emscripten_glBindFramebuffer(FRAMEBUFFER, layer.framebuffer);
-    emscripten_glFramebufferTexture2D(FRAMEBUFFER, COLOR_ATTACHMENT0, GL_TEXTURE_2D, layer.texture, 0);
-    layer.usable = emscripten_glCheckFramebufferStatus(FRAMEBUFFER) == FRAMEBUFFER_COMPLETE;
-    emscripten_glBindFramebuffer(FRAMEBUFFER, 0);
+    layer.usable = webgl_render_target(&layer.texture, &layer.framebuffer, width, height);
     layer.width = width, layer.height = height;
 }
 

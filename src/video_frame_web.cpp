@@ -90,23 +90,12 @@ static void prepare(int width, int height)
         emscripten_glGenBuffers(1, &video.corners);
         emscripten_glBindBuffer(ARRAY_BUFFER, video.corners);
         emscripten_glBufferData(ARRAY_BUFFER, sizeof corners, corners, STATIC_DRAW);
-        emscripten_glGenFramebuffers(1, &video.framebuffer);
-        webgl_immediate_restore();
+        webgl_immediate_restore();  // also where the passes turn out unusable: the card draws on
     }
     if (width == video.width && height == video.height)
         return;
-    if (video.planes)
-        glDeleteTextures(1, &video.planes);
-    glGenTextures(1, &video.planes);
-    glBindTexture(GL_TEXTURE_2D, video.planes);
-    glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MIN_FILTER, GL_NEAREST);
-    glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MAG_FILTER, GL_NEAREST);
-    glTexImage2D(GL_TEXTURE_2D, 0, GL_RGBA, width / 4, height * 3 / 2, 0, GL_RGBA, GL_UNSIGNED_BYTE, nullptr);
-    glBindTexture(GL_TEXTURE_2D, 0);
-    emscripten_glBindFramebuffer(FRAMEBUFFER, video.framebuffer);
-    emscripten_glFramebufferTexture2D(FRAMEBUFFER, COLOR_ATTACHMENT0, GL_TEXTURE_2D, video.planes, 0);
-    video.usable = video.luma && video.chroma && emscripten_glCheckFramebufferStatus(FRAMEBUFFER) == FRAMEBUFFER_COMPLETE;
-    emscripten_glBindFramebuffer(FRAMEBUFFER, 0);
+    video.usable = webgl_render_target(&video.planes, &video.framebuffer, width / 4, height * 3 / 2) &&
+                   video.luma && video.chroma;
     video.width = width, video.height = height;
     video.bytes.resize((size_t)width * height * 3 / 2);
 }

@@ -50,5 +50,9 @@ static const GLenum FRAMEBUFFER = 0x8D40, COLOR_ATTACHMENT0 = 0x8CE0, FRAMEBUFFE
 // which draws the card's own).
 GLuint webgl_program(const char *vertex_source, const char *fragment_source, const char *const *attributes,
                      GLuint attribute_count);
+// TEXTURE as an empty WIDTH x HEIGHT RGBA image sampled at nearest texels,
+// and the colour FRAMEBUFFER draws into (each made where 0); false where the
+// browser cannot render to it. No framebuffer is left bound.
+bool webgl_render_target(GLuint *texture, GLuint *framebuffer, int width, int height);
 // Binds the card's own program and vertex layout again after another program drew.
 void webgl_immediate_restore(void);

@@ -75,6 +75,24 @@ GLuint webgl_program(const char *vertex_source, const char *fragment_source, con
     return linked ? program : 0;
 }
 
+bool webgl_render_target(GLuint *texture, GLuint *framebuffer, int width, int height)
+{
+    if (!*texture)
+        glGenTextures(1, texture);
+    if (!*framebuffer)
+        emscripten_glGenFramebuffers(1, framebuffer);
+    glBindTexture(GL_TEXTURE_2D, *texture);
+    glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MAG_FILTER, GL_NEAREST);
+    glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MIN_FILTER, GL_NEAREST);
+    glTexImage2D(GL_TEXTURE_2D, 0, GL_RGBA, width, height, 0, GL_RGBA, GL_UNSIGNED_BYTE, nullptr);
+    glBindTexture(GL_TEXTURE_2D, 0);
+    emscripten_glBindFramebuffer(FRAMEBUFFER, *framebuffer);
+    emscripten_glFramebufferTexture2D(FRAMEBUFFER, COLOR_ATTACHMENT0, GL_TEXTURE_2D, *texture, 0);
+    bool complete = emscripten_glCheckFramebufferStatus(FRAMEBUFFER) == FRAMEBUFFER_COMPLETE;
+    emscripten_glBindFramebuffer(FRAMEBUFFER, 0);
+    return complete;
+}
+
 void webgl_immediate_restore(void)
 {
     if (!immediate.buffer)

@@ -55,6 +55,20 @@ typedef SDL_AudioDeviceID card_player;
 #define CARD_MUSIC_PATH CARD_ASSET_DIR "ha_xmas.wav"
 #endif
 #define CARD_NAME_PATH "name"
+// Where the browser's page leaves the pictures of a name's letters that the
+// atlas lacks, and which glyph each letter of the name is (gl_read_name_glyphs).
+#define CARD_NAME_CELLS_PATH "name-cells"
+#define CARD_NAME_GLYPHS_PATH "name-glyphs.png"
+
+// One letter of a name as a reader counts letters (a letter with its accents,
+// a syllable, an emoji), as the page lays it out: a cell of the card's own
+// atlas (code is the Windows-1252 byte, as gl_draw_str draws it), or CELLS
+// cells of the page's glyph atlas from cell CODE on (a joined word spans
+// several, and its other letters then span none).
+enum { GLYPH_FROM_ATLAS = 0, GLYPH_FROM_PAGE = 1 };
+struct name_glyph {
+    uint8_t source, code, cells;
+};
 
 struct app_state {
     card_context hrc;
@@ -78,6 +92,15 @@ struct app_state {
     FILE *name_file;
     int32_t name_size;
     char *name_text;  // name_size bytes, not terminated
+    // Set by a window layer whose name file is always Windows-1252 (the
+    // browser's page writes it so); elsewhere a UTF-8 file is taken as such.
+    int32_t name_is_windows_1252;
+    // The name's letters as the browser's page drew them, when it did (null
+    // elsewhere): the name is then drawn from these, in two textures.
+    name_glyph *name_glyphs;
+    int32_t name_glyph_count;
+    GLuint glyph_texture;  // the page's glyph atlas: 16 x 16 cells, like the card's
+    uint32_t name_glyphs_read;  // counts the reads: what was composed before is stale
 };
 
 // The greeting: exactly 40 bytes, no terminating zero.
@@ -85,8 +108,13 @@ extern const char consumer_prefix[40];
 
 // Text, scene and frame (gl.cpp).
 void gl_draw_str(double y, const char *text, uint64_t length);
+// The same lettering and line rules for a name's glyphs, drawing only those
+// from SOURCE, whose texture the caller has bound; the others take their room.
+void gl_draw_glyphs(double y, const name_glyph *glyphs, uint64_t count, int source);
 void gl_setup(app_state *app);
 void gl_read_name(app_state *app);  // (again) from the name file; part of gl_setup
+// (Again) the glyphs the browser's page made for the name, where it made them.
+void gl_read_name_glyphs(app_state *app);
 bool gl_loop(app_state *app);  // the frame: gl_draw_backdrop, gl_draw_text, window_swap
 void gl_draw_backdrop(const app_state *app);  // gl_draw_pulse, then gl_draw_picture
 void gl_draw_pulse(const app_state *app);     // the clear, in the pulse's colour
@@ -112,6 +140,14 @@ extern bool card_gl_checks_due;
 #else
 #define GL_CHECK() glCheckError(CARD_GL_CHECK_LABEL)
 #endif
+
+// A name file in UTF-8 (name_text.cpp): where TEXT's SIZE bytes begin with
+// the byte-order mark, or are UTF-8 with at least one letter beyond ASCII,
+// they become the Windows-1252 bytes the card draws (a letter it lacks as its
+// base letter, else "?"), and the result is how many letters it lacked;
+// otherwise they stay as they are, and the result is -1. CUT says that the
+// file went on, so that a letter cut in two at the end is no fault.
+int name_text_from_utf8(char *text, int32_t *size, bool cut);
 
 // Opens one of the card's input files (util.cpp). Anything that is not a
 // regular file is refused unopened; on failure, problem says why.

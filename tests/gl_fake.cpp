@@ -34,6 +34,7 @@ void glColor3f(GLfloat, GLfloat, GLfloat) {}  void glVertex2f(GLfloat, GLfloat) 
 void glEnable(GLenum) {}  void glBlendFunc(GLenum, GLenum) {}
 void glBindTexture(GLenum, GLuint) {}  void glTexParameteri(GLenum, GLenum, GLint) {}
 void glGenTextures(GLsizei n, GLuint *names) { for (GLsizei i = 0; i < n; i++) names[i] = next_texture++; }
+void glDeleteTextures(GLsizei, const GLuint *) {}
 void glGetIntegerv(GLenum name, GLint *value) { *value = name == GL_MAX_TEXTURE_SIZE ? gl_fake_max_texture_size : 0; }
 void glPixelStorei(GLenum name, GLint value) { unpack_alignment = name == GL_UNPACK_ALIGNMENT ? value : unpack_alignment; }
 

@@ -109,6 +109,96 @@ TEST(Text, LaysOutLinesByTheWrappingRules)
     }
 }
 
+// A name's glyphs from the card's atlas, one cell each, are its bytes: the same calls, line for line.
+TEST(Text, AtlasGlyphsDrawAsTheirBytes)
+{
+    for (const auto &c : layout_cases) {
+        SCOPED_TRACE(c.text);
+        std::vector<name_glyph> glyphs;
+        for (char byte : c.text)
+            glyphs.push_back({GLYPH_FROM_ATLAS, (uint8_t)byte, 1});
+        draw(c.y, c.text);
+        std::vector<gl_call> from_bytes = gl_calls;
+        gl_fake_reset();
+        gl_draw_glyphs(c.y, glyphs.data(), glyphs.size(), GLYPH_FROM_ATLAS);
+        ASSERT_EQ(gl_calls.size(), from_bytes.size());
+        for (size_t i = 0; i < gl_calls.size(); i++)
+            ASSERT_EQ(gl_calls[i].args, from_bytes[i].args) << "call " << i;
+        gl_fake_reset();
+        gl_draw_glyphs(c.y, glyphs.data(), glyphs.size(), GLYPH_FROM_PAGE);
+        EXPECT_TRUE(gl_calls.empty());
+    }
+}
+
+// The white quads of glyphs drawn from call 0 on (each after its 400 shadow quads): where each stands
+// and which part of the atlas it shows, to within rounding (the exact values are held above).
+struct glyph_quad {
+    float left, right, bottom, s0, t0, s1, t1;
+    bool operator==(const glyph_quad &o) const
+    {
+        const float mine[7] = {left, right, bottom, s0, t0, s1, t1}, theirs[7] = {o.left, o.right, o.bottom, o.s0, o.t0, o.s1, o.t1};
+        return std::equal(mine, mine + 7, theirs, [](float a, float b) { return std::fabs(a - b) < 1e-6f; });
+    }
+};
+std::ostream &operator<<(std::ostream &out, const glyph_quad &q)
+{
+    return out << "[" << q.left << ".." << q.right << " at " << q.bottom << ": " << q.s0 << "," << q.t0 << ".." << q.s1 << "," << q.t1 << "]";
+}
+
+std::vector<glyph_quad> glyph_quads()
+{
+    std::vector<glyph_quad> quads;
+    EXPECT_EQ(gl_calls.size() % (401 * 9), 0u);
+    for (size_t i = 400 * 9; i + 9 <= gl_calls.size(); i += 401 * 9) {
+        EXPECT_EQ(gl_calls[i].args, (std::vector<double>{1, 1, 1, 1}));
+        const std::vector<double> &st = gl_calls[i + 1].args, &top_left = gl_calls[i + 2].args, &st2 = gl_calls[i + 5].args,
+                                  &bottom_right = gl_calls[i + 6].args;
+        quads.push_back({(float)top_left[0], (float)bottom_right[0], (float)bottom_right[1], (float)st[0], (float)st[1],
+                         (float)st2[0], (float)st2[1]});
+    }
+    return quads;
+}
+
+// The page's glyphs: a glyph of n cells spans n - 1 advances and a cell, the letters of its word after it
+// take no room, and each still counts for the line rules; a blank of the page's breaks no line.
+TEST(Text, PageGlyphsSpanTheirCellsAndCountAsLetters)
+{
+    const name_glyph A = {GLYPH_FROM_ATLAS, 'A', 1}, SPACE = {GLYPH_FROM_ATLAS, ' ', 1}, BLANK = {GLYPH_FROM_PAGE, 0, 1},
+                     REST = {GLYPH_FROM_PAGE, 0, 0};
+    auto page = [](uint8_t code, uint8_t cells) { return name_glyph{GLYPH_FROM_PAGE, code, cells}; };
+    // The right edge of a glyph of n cells at a line's first column: -0.9 + (n - 1) * 0.11 + 0.1.
+    const float span1 = -0.8f, span3 = -0.58f, span16 = 0.85f;
+    const struct {
+        const char *label;
+        std::vector<name_glyph> glyphs;
+        std::vector<glyph_quad> page, atlas;  // what each source draws
+    } cases[] = {
+        {"cells, a joined word, atlas letters between",
+         {page(5, 1), A, page(17, 3), REST, REST, A},
+         {{lefts[0], span1, 0.5f, 0.3125f, 0, 0.375f, 0.0625f},
+          {lefts[2], lefts[2] + (span3 - lefts[0]), 0.5f, 0.0625f, 0.0625f, 0.25f, 0.125f}},
+         {{lefts[1], lefts[1] + 0.1f, 0.5f, 0.0625f, 0.25f, 0.125f, 0.3125f}, {lefts[5], lefts[5] + 0.1f, 0.5f, 0.0625f, 0.25f, 0.125f, 0.3125f}}},
+        {"a line of one word", {page(16, 16)}, {{lefts[0], span16, 0.5f, 0, 0.0625f, 1, 0.125f}}, {}},
+        // Seventeen letters in one word: the 17th breaks the line, though the word takes four cells.
+        {"a word's letters count", [&] { std::vector<name_glyph> g = {page(1, 4)}; g.insert(g.end(), 15, REST); g.push_back(page(2, 1)); return g; }(),
+         {{lefts[0], lefts[3] + 0.1f, 0.5f, 0.0625f, 0, 0.3125f, 0.0625f}}, {}},
+        {"a late atlas space breaks the line, a blank does not",
+         {A, A, A, A, A, A, A, A, A, A, A, BLANK, A, SPACE, A},
+         {{lefts[11], lefts[11] + 0.1f, 0.5f, 0, 0, 0.0625f, 0.0625f}},
+         [&] { std::vector<glyph_quad> q; for (int i : {0, 1, 2, 3, 4, 5, 6, 7, 8, 9, 10, 12}) q.push_back({lefts[i], lefts[i] + 0.1f, 0.5f, 0.0625f, 0.25f, 0.125f, 0.3125f});
+               q.push_back({lefts[0], lefts[0] + 0.1f, 0.5f - 0.22f, 0.0625f, 0.25f, 0.125f, 0.3125f}); return q; }()},
+    };
+    for (const auto &c : cases) {
+        SCOPED_TRACE(c.label);
+        gl_fake_reset();
+        gl_draw_glyphs(0.5, c.glyphs.data(), c.glyphs.size(), GLYPH_FROM_PAGE);
+        EXPECT_EQ(glyph_quads(), c.page);
+        gl_fake_reset();
+        gl_draw_glyphs(0.5, c.glyphs.data(), c.glyphs.size(), GLYPH_FROM_ATLAS);
+        EXPECT_EQ(glyph_quads(), c.atlas);
+    }
+}
+
 // Whole frames after setup: each idle frame clears to the pulse one phase step on (after k steps
 // 0.5 sin(0.01 k), as floats); the greeting and the name are drawn glyph for glyph on their baselines.
 TEST(Frame, ClearsToEachPulseAndDrawsTheTextOnItsBaselines)
@@ -128,6 +218,43 @@ TEST(Frame, ClearsToEachPulseAndDrawsTheTextOnItsBaselines)
     EXPECT_EQ(lines_of(glyphs_from(first_glyph - gl_calls.begin())),
               (text_lines{{(float)0.75, "HAPPY HOLIDAYS"}, {(float)0.53, "AND A HAPPY"}, {(float)0.31, "NEW YEAR FROM"}, {(float)-0.35, "AB"}}));
     stbi_image_free(app.background_pixels), stbi_image_free(app.font_pixels), free(app.name_text);
+}
+
+// The frame's calls with this name file (after setup), and the name as the card holds it.
+std::pair<std::vector<gl_call>, std::string> frame_with_name(const std::string &bytes, bool windows_1252_only = false)
+{
+    enter_card_folder("twins", bytes);
+    app_state app = {};
+    app.name_is_windows_1252 = windows_1252_only;
+    CaptureStdout(), CaptureStderr();
+    gl_setup(&app);
+    GetCapturedStdout(), GetCapturedStderr();
+    gl_fake_reset();
+    gl_loop(&app);
+    std::string name(app.name_text ? app.name_text : "", app.name_size);
+    stbi_image_free(app.background_pixels), stbi_image_free(app.font_pixels), free(app.name_text);
+    return {gl_calls, name};
+}
+
+// A name saved as UTF-8, with or without the byte-order mark, draws call for call as the same name in
+// Windows-1252; where the window layer says its name file is always Windows-1252, UTF-8 stays bytes.
+TEST(Frame, AUtf8NameDrawsAsItsWindows1252Twin)
+{
+    const std::pair<std::string, std::string> twins[] = {
+        {"Zo\xEB M\xFCller", "Zo\xC3\xAB M\xC3\xBCller"}, {"Lukasz \x8C", "\xC5\x81ukasz \xC5\x92"}, {"Ann", "Ann"}};
+    for (const auto &[windows_1252, utf8] : twins) {
+        SCOPED_TRACE(windows_1252);
+        auto [calls, name] = frame_with_name(windows_1252);
+        EXPECT_EQ(name, windows_1252);
+        for (const std::string &file : {utf8, "\xEF\xBB\xBF" + utf8}) {
+            auto [twin_calls, twin_name] = frame_with_name(file);
+            EXPECT_EQ(twin_name, windows_1252);
+            ASSERT_EQ(twin_calls.size(), calls.size());
+            for (size_t i = 0; i < calls.size(); i++)
+                ASSERT_EQ(twin_calls[i].args, calls[i].args) << "call " << i;
+        }
+    }
+    EXPECT_EQ(frame_with_name("Zo\xC3\xAB", true).second, "Zo\xC3\xAB");
 }
 
 // Corners run clockwise from the top left; the shadow is 20 x 20 copies whose depth is their horizontal
@@ -210,6 +337,12 @@ const upload BACKGROUND = {64, 48, GL_RGBA, 64 * 48 * 4}, ATLAS = {512, 512, GL_
 // with PATH in its message standing for it, and the loaded line naming it when it is the background.
 const std::string IMAGE = "PATH: cannot load image: ", NAME = "name: cannot read the sender's name: ",
                   CUT = " bytes is more than the card can show; it draws the first 256\n";
+std::string beyond_1252(int letters)
+{
+    return "name: UTF-8 letters beyond the card's lettering (" + std::to_string(letters) +
+           ") are drawn as their base letters or \"?\"; the browser card draws them as written\n";
+}
+const std::string E_ACUTE = "\xC3\xA9";
 const struct {
     const char *label, *path;
     void (*spoil)(const char *path);
@@ -242,6 +375,19 @@ const struct {
     {"257 bytes", "name", [](const char *p) { write_bytes(p, std::string(257, 'x')); }, "name: 257" + CUT, std::string(256, 'x')},
     {"over 2 GiB (sparse: no disk used)", "name", [](const char *p) { fs::resize_file(p, (uintmax_t)3 << 30); },
      "name: 3221225472" + CUT, "AB" + std::string(254, '\0')},
+    // What today's editors save: UTF-8, with or without the byte-order mark, in the card's Windows-1252
+    // letters; a letter it lacks as its base letter, else "?"; marks without a letter to hold them, none.
+    {"UTF-8 with the byte-order mark", "name", [](const char *p) { write_bytes(p, "\xEF\xBB\xBFZo\xC3\xAB"); }, "", "Zo\xEB"},
+    {"the byte-order mark alone", "name", [](const char *p) { write_bytes(p, "\xEF\xBB\xBF"); }, "", ""},
+    {"UTF-8 in Windows-1252's letters", "name", [](const char *p) { write_bytes(p, "\xC5\x92 \xE2\x82\xAC \xC3\xBF\r\n"); }, "", "\x8C \x80 \xFF\r\n"},
+    {"UTF-8 beyond them", "name",
+     [](const char *p) { write_bytes(p, "\xD0\x9C\xD0\xB0 \xC5\x81 \xC7\x85 Nguy\xE1\xBB\x85n \xEF\xBC\xA1 e\xCC\x88 \xF0\x9F\x8E\x84\xE2\x80\x8F"); },
+     beyond_1252(8), "?? L Dz Nguyen A e ?"},
+    {"the byte-order mark, then no UTF-8", "name", [](const char *p) { write_bytes(p, "\xEF\xBB\xBFZo\xEB"); }, beyond_1252(1), "Zo?"},
+    {"UTF-8 cut in a letter at 256 bytes", "name", [](const char *p) { std::string n = "a"; for (int i = 0; i < 128; i++) n += E_ACUTE; write_bytes(p, n); },
+     "name: 257" + CUT, "a" + std::string(127, '\xE9')},
+    {"Windows-1252 that looks like UTF-8 but for its end", "name", [](const char *p) { write_bytes(p, "\xC3\xA9\xC3"); }, "", "\xC3\xA9\xC3"},
+    {"no UTF-8: a surrogate, an overlong slash", "name", [](const char *p) { write_bytes(p, "\xED\xA0\x80 \xC0\xAF"); }, "", "\xED\xA0\x80 \xC0\xAF"},
     {"missing", "name", [](const char *p) { fs::remove(p); }, NAME + "No such file or directory\n", ""},
     {"a directory", "name", [](const char *p) { fs::remove(p), fs::create_directory(p); }, NAME + "not a regular file\n", ""},
     {"a pipe", "name", [](const char *p) { fs::remove(p), mkfifo(p, 0600); }, NAME + "not a regular file\n", ""},
@@ -278,6 +424,66 @@ TEST(Setup, EachInputIsUploadedOrRefusedWithOneLine)
                                                       std::to_string((int)(b[3] / b[0] / b[1])) + " image\n");
             stbi_image_free(app.background_pixels), stbi_image_free(app.font_pixels), free(app.name_text);
         }
+}
+
+// The glyphs a browser's page leaves for a name: read and their picture uploaded, or refused with one
+// line, and then the name is drawn from its bytes. A name read before is let go.
+TEST(Setup, NameGlyphsAreTakenOrRefusedWithOneLine)
+{
+    const std::string GOOD = std::string("\1\5\1\0A\1\1\x0E\2\1\0\0", 12), CANNOT = "name-cells: cannot draw the name's glyphs: ";
+    const struct {
+        const char *label;
+        std::string cells;  // the glyph file's bytes, or "-" for none
+        bool picture;
+        std::string message;
+        int glyphs;
+    } cases[] = {
+        {"none: a name in the atlas's letters", "-", true, "", 0},
+        {"a cell, an atlas letter, a word of two cells", GOOD, true, "", 4},
+        {"empty", "", true, "", 0},
+        {"a glyph cut short", GOOD + "\1", true, CANNOT + "its length is not a whole number of glyphs\n", 0},
+        {"more than the card reads", [] { std::string c; for (int i = 0; i < 257; i++) c += std::string("\0A\1", 3); return c; }(), true,
+         CANNOT + "more glyphs than the card reads of a name\n", 0},
+        {"a word past its row", std::string("\1\x0F\2", 3), true, CANNOT + "a glyph outside its atlas\n", 0},
+        {"an atlas letter of two cells", std::string("\0A\2", 3), true, CANNOT + "a glyph outside its atlas\n", 0},
+        {"an unknown source", std::string("\2\0\1", 3), true, CANNOT + "a glyph outside its atlas\n", 0},
+        {"no picture", GOOD, false, "name-glyphs.png: cannot load image: No such file or directory\n", 0},
+        {"a directory", "/", true, CANNOT + "not a regular file\n", 0},
+    };
+    for (const auto &c : cases) {
+        SCOPED_TRACE(c.label);
+        enter_card_folder("glyphs", "AB");
+        if (c.cells == "/")
+            fs::create_directory(CARD_NAME_CELLS_PATH);
+        else if (c.cells != "-")
+            write_bytes(CARD_NAME_CELLS_PATH, c.cells);
+        if (c.picture)
+            write_png(CARD_NAME_GLYPHS_PATH, make_image(512, 512, 4, 255));
+        app_state app = {};
+        app.name_glyphs = (name_glyph *)malloc(3), app.name_glyph_count = 1;  // an earlier name's
+        gl_fake_reset();
+        CaptureStderr();
+        gl_read_name_glyphs(&app);
+        EXPECT_EQ(GetCapturedStderr(), c.message);
+        EXPECT_EQ(app.name_glyph_count, c.glyphs);
+        EXPECT_EQ(app.name_glyphs != nullptr, c.glyphs > 0);
+        EXPECT_EQ(app.name_glyphs_read, 1u);
+        if (c.glyphs) {
+            EXPECT_EQ(std::string((const char *)app.name_glyphs, 3 * c.glyphs), c.cells);
+        }
+        bool uploaded = std::any_of(gl_calls.begin(), gl_calls.end(), [](const gl_call &call) {
+            return call.name == "glTexImage2D" && call.args == std::vector<double>{GL_RGBA, 512, 512, GL_RGBA, 512 * 512 * 4};
+        });
+        EXPECT_EQ(uploaded, c.glyphs > 0);
+        EXPECT_EQ(app.glyph_texture != 0, c.glyphs > 0);
+        // The frame draws the greeting's 38 letters and the name: its glyphs where they were taken, else "AB".
+        app.name_text = (char *)"AB", app.name_size = 2;
+        gl_fake_reset();
+        gl_draw_text(&app);
+        long letters = std::count_if(gl_calls.begin(), gl_calls.end(), [](const gl_call &call) { return call.args == std::vector<double>{1, 1, 1, 1}; });
+        EXPECT_EQ(letters, 38 + (c.glyphs ? 3 : 2));
+        free(app.name_glyphs);
+    }
 }
 
 }  // namespace

@@ -49,7 +49,8 @@ static int windows_1252_byte(char32_t c)
     return -1;
 }
 
-// Characters that only steer direction, joining or breaking show nothing.
+// Characters that only steer direction, joining or breaking show nothing
+// (the byte-order mark among them).
 static bool invisible(char32_t c)
 {
     return (c >= 0x200B && c <= 0x200F) || (c >= 0x202A && c <= 0x202E) || (c >= 0x2060 && c <= 0x206F) ||
@@ -145,7 +146,7 @@ int name_text_from_utf8(char *text, int32_t *size, bool cut)
         return -1;
     std::string drawn;
     int lacking = 0;
-    size_t at = has_byte_order_mark(bytes, (size_t)*size) ? 3 : 0;
+    size_t at = 0;  // the byte-order mark, U+FEFF, shows nothing
     while (at < (size_t)*size) {
         char32_t c;
         int length = utf8_sequence(bytes + at, (size_t)*size - at, &c);

@@ -23,14 +23,16 @@
 struct text_layer {
     GLuint texture, framebuffer;   // 0 until first composed
     int width, height;             // the viewport it was composed for
-    std::string name;              // the name's bytes it shows
+    std::string name;              // the name it shows (name_of)
     bool usable;                   // false where the browser cannot render to it
 };
 static text_layer layer = {0, 0, 0, 0, {}, false};
 
+// The name as the layer shows it: its bytes, and which of the page's glyphs for it.
 static std::string name_of(const app_state *app)
 {
-    return app->name_text ? std::string(app->name_text, (size_t)app->name_size) : std::string();
+    std::string bytes = app->name_text ? std::string(app->name_text, (size_t)app->name_size) : std::string();
+    return bytes + '\0' + std::to_string(app->name_glyphs_read);
 }
 
 // Each texel of the layer lands on one pixel of the frame: nearest texels,

@@ -197,6 +197,7 @@ void window_setup(app_state *app)
     app->pfd_flags = CARD_PFD_DOUBLEBUFFER;
     app->pfd_type = CARD_PFD_TYPE_RGBA;
     app->hwnd = app->hdc = CANVAS;
+    app->name_is_windows_1252 = 1;  // the page writes the name file so, whatever the name's script
     int width, height;
     fit_drawing_buffer(&width, &height);
     // No alpha channel, or the clear colour's zero alpha would let the page
@@ -253,6 +254,7 @@ static bool serve_messages(app_state *app)
     }
     if (page_took_new_name()) {
         gl_read_name(app);
+        gl_read_name_glyphs(app);
         text_layer_frame(app);
         return true;
     }
@@ -322,6 +324,7 @@ extern "C" EMSCRIPTEN_KEEPALIVE int card_draw_frame_at(double phase)
 void window_loop(app_state *app)
 {
     bool first_idle_frame = true;
+    gl_read_name_glyphs(app);  // where the page drew the name's letters itself
     while (!app->quit) {
         if (serve_messages(app)) {
             if (app->msg == QUIT_MESSAGE)

@@ -18,8 +18,12 @@ STILL_PACKAGES="$CARD_PACKAGES libosmesa6-dev"
 # selenium-webdriver, both from npm (Node.js from Debian where there is
 # none); Firefox and WebKit draw on a virtual display and play into a
 # silent PulseAudio. The tune is AAC: Firefox decodes it with the system's
-# libavcodec, WebKitGTK with GStreamer's libav plugin.
-BROWSER_PACKAGES="chromium firefox-esr webkit2gtk-driver pulseaudio xvfb xauth libavcodec59 gstreamer1.0-libav"
+# libavcodec, WebKitGTK with GStreamer's libav plugin. Names in the world's
+# scripts need fonts for them (Noto, with colour emoji), and the tests read
+# them back with Tesseract's OCR in each script's language.
+BROWSER_PACKAGES="chromium firefox-esr webkit2gtk-driver pulseaudio xvfb xauth libavcodec59 gstreamer1.0-libav \
+fonts-noto-core fonts-noto-cjk fonts-noto-color-emoji tesseract-ocr tesseract-ocr-rus tesseract-ocr-ell tesseract-ocr-pol \
+tesseract-ocr-chi-sim tesseract-ocr-jpn tesseract-ocr-kor tesseract-ocr-ara tesseract-ocr-heb tesseract-ocr-hin tesseract-ocr-tha"
 
 card_root=$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)
 card_build="$card_root/build"

@@ -1,7 +1,9 @@
 // The sender's name between the page and the card. The card draws bytes,
-// and its letters are those of Windows-1252, so the page turns a name's
-// text into those bytes; a character without a glyph becomes its nearest
-// drawable form (accents dropped) or "?". Also how a name is kept in the
+// and its letters are those of Windows-1252: a name written in them goes to
+// the card as those bytes, and a character without a glyph becomes its
+// nearest drawable form (accents dropped) or "?". A name in any other
+// letters is drawn from glyphs the page makes (name_glyphs.js), counted and
+// laid out here as a reader counts letters. Also how a name is kept in the
 // page's name block, in a link and in a saved file's name. No DOM here: the
 // page imports these, and so do the tests, on their own.
 
@@ -17,9 +19,17 @@ const CARD_NEAREST = { 'ł': 'l', 'Ł': 'L', 'đ': 'd', 'Đ': 'D', 'ı': 'i', '�
 // Only so many bytes of a name are read by the card.
 export const CARD_NAME_LIMIT = 256;
 
+// Characters that steer the direction of text: a name drops them, so that
+// it cannot reorder or hide parts of itself on the card or on the page.
+const CARD_DIRECTION_CONTROLS = /[\u202a-\u202e\u2066-\u2069\u200e\u200f\u061c]/g;
+
+export function cardCleanName(name) {
+  return name.replace(CARD_DIRECTION_CONTROLS, '');
+}
+
 // The byte of a character in Windows-1252, or -1. Tab, line feed and
 // carriage return pass, as they would from a name file.
-function cardByteOf(ch) {
+export function cardByteOf(ch) {
   let code = ch.codePointAt(0);
   if (code == 9 || code == 10 || code == 13 || (code >= 0x20 && code < 0x7f) || (code >= 0xa0 && code <= 0xff))
     return code;
@@ -27,9 +37,22 @@ function cardByteOf(ch) {
   return high >= 0 ? 0x80 + high : -1;
 }
 
+// True where every character of the name is one of Windows-1252's: the card
+// draws such a name from its bytes alone.
+export function cardIsWindows1252(name) {
+  return [...name.normalize('NFC')].every((ch) => cardByteOf(ch) >= 0);
+}
+
+// A grapheme whose letters the atlas has, as they are: a Windows-1252
+// character with a glyph of its own (not the three that fold).
+export function cardAtlasByte(grapheme) {
+  const ch = grapheme.normalize('NFC');
+  return [...ch].length == 1 && !CARD_FOLDED[ch] ? cardByteOf(ch) : -1;
+}
+
 // What the card draws for one character: itself, its nearest drawable
 // form, nothing for marks and invisible formatting, or "?".
-function cardDrawable(ch) {
+export function cardDrawable(ch) {
   if (CARD_FOLDED[ch])
     return CARD_FOLDED[ch];
   if (cardByteOf(ch) >= 0)
@@ -61,24 +84,52 @@ export function cardNameBytes(text) {
   return { bytes: new Uint8Array(bytes), drawn: drawn, kept: kept, cut: false };
 }
 
-// What the card's lines show of a drawn name, lines joined by a space: a
-// line breaks at its 16th character (14th on later lines), or at a space
-// once 10 are drawn on the first line (9 on later ones), and the character
-// that breaks a line is not drawn.
-export function cardLaidOut(drawn) {
-  let lines = [''], column = 0, first = true;
-  for (let ch of drawn) {
-    if (column >= 15 || (column >= 10 && ch == ' ')) {
-      lines.push('');
-      column = 0;
-    } else {
-      lines[lines.length - 1] += ch;
-    }
-    column += first ? 0 : 1;  // the first character does not count
-    first = false;
+// Viramas that join the consonants around them into one cluster (Unicode
+// 15.1's rule, which older segmenters lack), in the Indic scripts that write them.
+const CARD_LINKER = /[\u094d\u09cd\u0acd\u0b4d\u0c4d\u0d4d]\u200d?$/u;
+
+// A text's characters as a reader counts them: a letter with its accents,
+// a Hangul syllable, an Indic cluster, an emoji with its modifiers.
+export function cardGraphemes(text) {
+  const split = typeof Intl != 'undefined' && Intl.Segmenter
+    ? Array.from(new Intl.Segmenter(undefined, { granularity: 'grapheme' }).segment(text), (part) => part.segment)
+    : text.match(/\r\n|\p{RI}\p{RI}|\P{M}(?:\p{M}|\u200d\P{M}|[\u{1f3fb}-\u{1f3ff}])*|\p{M}+/gsu) || [];
+  const graphemes = [];
+  for (const part of split) {
+    if (graphemes.length && CARD_LINKER.test(graphemes[graphemes.length - 1]) && /^\p{L}/u.test(part))
+      graphemes[graphemes.length - 1] += part;
+    else
+      graphemes.push(part);
   }
-  if (lines.length > 1 && lines[lines.length - 1] == '')
-    lines.pop();  // the name ended with the character that broke its last line
+  return graphemes;
+}
+
+// The card's line rule, for a name's characters (one string each): the line
+// each is drawn on, or -1 where it breaks a line and is not drawn. A line
+// breaks at its 16th character (14th on later lines), or at a space once 10
+// are drawn on the first line (9 on later ones).
+export function cardLines(characters) {
+  let line = 0, column = 0;
+  return characters.map((ch, j) => {
+    let on = line;
+    if (column >= 15 || (column >= 10 && ch == ' ')) {
+      on = -1;
+      line++;
+      column = 0;
+    }
+    column += j == 0 ? 0 : 1;  // the first character does not count
+    return on;
+  });
+}
+
+// What the card's lines show of a drawn name (a string, or its characters),
+// lines joined by a space.
+export function cardLaidOut(drawn) {
+  const characters = typeof drawn == 'string' ? [...drawn] : drawn, lines = [];
+  cardLines(characters).forEach((line, i) => {
+    if (line >= 0)
+      lines[line] = (lines[line] || '') + characters[i];
+  });
   return lines.join(' ');
 }
 
@@ -125,10 +176,20 @@ export function cardNameFromAddress(hash) {
   }
 }
 
-// A saved card's file name, from letters and digits of the name alone.
+// A saved card's file name, from letters and digits of the name alone: in
+// the Latin alphabet without accents, as before, and in any other script as
+// written; nothing else, so that the name is safe on every system.
 const CARD_FILE_LETTERS = { 'ß': 'ss', 'æ': 'ae', 'Æ': 'AE', 'œ': 'oe', 'Œ': 'OE', 'ø': 'o', 'Ø': 'O', 'þ': 'th', 'ð': 'd' };
+function cardFileWord(grapheme) {
+  const drawn = cardDrawable(grapheme.normalize('NFC')[0]);
+  if (/^[\p{L}\p{N}]/u.test(drawn))
+    return drawn.replace(/[ßæÆœŒøØþð]/g, (c) => CARD_FILE_LETTERS[c]).normalize('NFKD').replace(/\p{M}/gu, '').replace(/[^A-Za-z0-9]+/g, '-');
+  return /^[\p{L}\p{N}]/u.test(grapheme) ? grapheme.replace(/[^\p{L}\p{N}\p{M}]/gu, '') : '-';
+}
+
 export function cardFileName(name) {
-  let letters = cardNameBytes(name).drawn.replace(/[ßæÆœŒøØþð]/g, function (c) { return CARD_FILE_LETTERS[c]; });
-  let words = letters.normalize('NFKD').replace(/\p{M}/gu, '').replace(/[^A-Za-z0-9]+/g, '-').replace(/^-+|-+$/g, '').slice(0, 60);
-  return words ? 'holiday-card-from-' + words.replace(/-+$/, '') + '.html' : 'holiday-card.html';
+  const words = cardGraphemes(cardCleanName(name).normalize('NFC')).map(cardFileWord);
+  const kept = words.join('').replace(/-+/g, '-').replace(/^-/, '');
+  const cut = cardGraphemes(kept).slice(0, 60).join('').replace(/-$/, '');
+  return cut ? 'holiday-card-from-' + cut + '.html' : 'holiday-card.html';
 }

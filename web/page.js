@@ -5,14 +5,18 @@
 // link to it or a video of it. Module is the one global: the program
 // (the page's last script) reads it and calls the page through it.
 import {
-  CARD_NAME_LIMIT, cardFileName, cardLaidOut, cardLinkTo, cardNameBytes, cardNameFromAddress, cardNameFromBlock, cardNameToBlock,
+  CARD_NAME_LIMIT, cardCleanName, cardFileName, cardIsWindows1252, cardLaidOut, cardLinkTo, cardNameBytes, cardNameFromAddress,
+  cardNameFromBlock, cardNameToBlock,
 } from './card_name.js';
+import { cardNameGlyphs } from './name_glyphs.js';
 import { makeVideo } from './video.js';
 
 const CARD_GREETING = 'HAPPY HOLIDAYS AND A HAPPY NEW YEAR FROM';
 // The still: a picture of the card as it was last drawn with the name
 // stillName, which a saved card shows wherever it cannot move.
-const cardPage = { original: null, name: null, pending: 0, still: null, stillName: null, stillWaiting: null };
+// The glyphs the page drew for the name (null where the card draws its
+// bytes), and those a saved card carries for its own name.
+const cardPage = { original: null, name: null, pending: 0, still: null, stillName: null, stillWaiting: null, glyphs: null, carried: null };
 // The composer's video: whether Cancel was chosen, and the file once made.
 const cardVideo = { stopped: false, file: null };
 
@@ -22,7 +26,9 @@ function cardElement(id) {
 
 // The card's pictures and tune (base64 in a data block of the page), as it reads them from its working folder.
 const cardAssets = JSON.parse(cardElement('card-assets').textContent);
-const cardAssetBytes = (path) => Uint8Array.from(atob(cardAssets[path]), (c) => c.charCodeAt(0));
+const cardFromBase64 = (text) => Uint8Array.from(atob(text), (c) => c.charCodeAt(0));
+const cardToBase64 = (bytes) => btoa(Array.from(bytes, (b) => String.fromCharCode(b)).join(''));
+const cardAssetBytes = (path) => cardFromBase64(cardAssets[path]);
 
 // The page as it was opened, less the program's script, which comes after
 // this one and never changes. Kept before anything on the page changes, so
@@ -45,7 +51,37 @@ function cardSavedPage(name) {
     element.setAttribute('data-encoding', block.encoding);
   else
     element.removeAttribute('data-encoding');
+  page.querySelector('#name-glyphs')?.remove();
+  if (cardPage.glyphs && cardPage.name === name)
+    element.after(cardGlyphBlock(name, cardPage.glyphs));
   return '<!DOCTYPE html>\n' + page.outerHTML + '\n';
+}
+
+// Beside the name block of a saved card: the glyphs drawn for its name, so
+// that it shows as the sender saw it where the fonts differ. JSON with "<"
+// escaped, so that no name can end the element.
+function cardGlyphBlock(name, glyphs) {
+  const block = Object.assign(document.createElement('script'), { type: 'application/json', id: 'name-glyphs' });
+  const carried = { name, shown: glyphs.shown, cells: cardToBase64(glyphs.cells), glyphs: cardToBase64(glyphs.png) };
+  block.textContent = JSON.stringify(carried).replace(/</g, '\\u003c');
+  return block;
+}
+
+// The glyphs a saved card carries, or null; a block that cannot be read is
+// said once, and the page draws the name's glyphs afresh.
+function cardCarriedGlyphs() {
+  const block = cardElement('name-glyphs');
+  try {
+    const carried = block && JSON.parse(block.textContent);
+    if (!carried)
+      return null;
+    if (typeof carried.name != 'string' || !Array.isArray(carried.shown) || !carried.shown.every((g) => typeof g == 'string'))
+      throw new TypeError('not a name and its letters');
+    return { name: carried.name, shown: carried.shown, cells: cardFromBase64(carried.cells), png: cardFromBase64(carried.glyphs) };
+  } catch (e) {
+    console.error('name-glyphs: not the glyphs of a saved card; the name\'s glyphs are drawn afresh');
+    return null;
+  }
 }
 
 function cardNameAtStart() {
@@ -54,22 +90,46 @@ function cardNameAtStart() {
   return fromAddress !== null ? fromAddress : cardNameFromBlock(block.textContent, block.getAttribute('data-encoding'));
 }
 
-// Gives the card a name: its bytes in the card's name file, its drawn form
-// in the canvas's label and, while composing, under the field. A running
-// card reads the file again when told.
-function cardUseName(name) {
-  const drawable = cardNameBytes(name);
-  cardPage.name = drawable.kept;
-  if (Module.FS) {  // else the card has not loaded yet, and starts with this name
-    Module.FS.writeFile('/name', drawable.bytes);
-    Module.cardNewName = true;
+// A name beyond Windows-1252: the glyphs the saved card carries for it, else
+// those the page draws now with this device's fonts.
+function cardGlyphsFor(name) {
+  const carried = cardPage.carried;
+  if (carried && carried.name === name)
+    return { ...carried, bytes: cardNameBytes(name).bytes, kept: name, cut: false };
+  return cardNameGlyphs(name);
+}
+
+// The card's name files: the bytes it draws, and the glyphs where it draws
+// those instead.
+function cardWriteName(drawable) {
+  Module.FS.writeFile('/name', drawable.bytes);
+  for (const [path, bytes] of [['/name-cells', drawable.cells], ['/name-glyphs.png', drawable.png]]) {
+    if (bytes)
+      Module.FS.writeFile(path, bytes);
+    else if (Module.FS.analyzePath(path).exists)
+      Module.FS.unlink(path);
   }
-  const shown = cardLaidOut(drawable.drawn);
-  cardElement('canvas').setAttribute('aria-label', (CARD_GREETING + ' ' + shown).trim());
+  Module.cardNewName = true;
+}
+
+// Gives the card a name, less the characters that would reorder it: one in
+// Windows-1252 as its bytes, any other with glyphs of the page's. Its text
+// goes into the canvas's label (as the card lays out the bytes, or as typed)
+// and, where the card shows something else, under the field.
+function cardUseName(name) {
+  const clean = cardCleanName(name), plain = cardIsWindows1252(clean);
+  const drawable = plain ? cardNameBytes(clean) : cardGlyphsFor(clean);
+  cardPage.name = drawable.kept;
+  cardPage.glyphs = plain ? null : drawable;
+  if (Module.FS)  // else the card has not loaded yet, and starts with this name
+    cardWriteName(drawable);
+  const shown = cardLaidOut(plain ? drawable.drawn : drawable.shown);
+  cardElement('canvas').setAttribute('aria-label', (CARD_GREETING + ' ' + (plain ? shown : drawable.kept)).trim());
   cardElement('still').alt = cardElement('canvas').getAttribute('aria-label');
   cardElement('drawn-as').textContent = shown != drawable.kept ? 'drawn as: ' + shown : '';
+  const letters = plain ? drawable.drawn.length : drawable.shown.length;
   cardElement('name-cut').textContent = drawable.cut ?
-    'The card has room for ' + CARD_NAME_LIMIT + ' letters; it draws the first ' + drawable.drawn.length + '.' : '';
+    'The card has room for ' + CARD_NAME_LIMIT + ' letters; it draws the first ' + letters + '.' : '';
 }
 
 const Module = window.Module = {
@@ -254,4 +314,5 @@ function cardStartPage() {
 }
 
 cardKeepPage();
+cardPage.carried = cardCarriedGlyphs();
 cardStartPage();

@@ -37,12 +37,13 @@ export const PROBE = `<script>(() => {
 const CHROMIUM_ARGS = ['--no-sandbox', '--enable-unsafe-swiftshader', '--disable-background-networking',
   '--disable-component-update', '--autoplay-policy=document-user-activation-required'];
 
-// A browser of ENGINE showing a page of width x height CSS pixels.
-export async function launch(engine, { width = 800, height = 600, scale = 1, args = [] } = {}) {
+// A browser of ENGINE showing a page of width x height CSS pixels (Chromium
+// with these arguments and this environment).
+export async function launch(engine, { width = 800, height = 600, scale = 1, args = [], env = process.env } = {}) {
   if (engine == 'webkit')
     return launchWebKit(width, height);
   const browser = await puppeteer.launch(engine == 'chromium'
-    ? { executablePath: '/usr/bin/chromium', args: [...CHROMIUM_ARGS, ...args] }
+    ? { executablePath: '/usr/bin/chromium', args: [...CHROMIUM_ARGS, ...args], env }
     : { browser: 'firefox', executablePath: '/usr/bin/firefox-esr', headless: false });
   const page = await browser.newPage();
   await page.setViewport({ width, height, deviceScaleFactor: scale });

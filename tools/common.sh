@@ -20,8 +20,9 @@ STILL_PACKAGES="$CARD_PACKAGES libosmesa6-dev"
 # silent PulseAudio. The tune is AAC: Firefox decodes it with the system's
 # libavcodec, WebKitGTK with GStreamer's libav plugin. Names in the world's
 # scripts need fonts for them (Noto, with colour emoji), and the tests read
-# them back with Tesseract's OCR in each script's language.
-BROWSER_PACKAGES="chromium firefox-esr webkit2gtk-driver pulseaudio xvfb xauth libavcodec59 gstreamer1.0-libav \
+# them back with Tesseract's OCR in each script's language. WebKitGTK takes
+# the reader's language from the system's locale, which must be installed.
+BROWSER_PACKAGES="chromium firefox-esr webkit2gtk-driver pulseaudio xvfb xauth libavcodec59 gstreamer1.0-libav locales \
 fonts-noto-core fonts-noto-cjk fonts-noto-color-emoji tesseract-ocr tesseract-ocr-rus tesseract-ocr-ell tesseract-ocr-pol \
 tesseract-ocr-chi-sim tesseract-ocr-jpn tesseract-ocr-kor tesseract-ocr-ara tesseract-ocr-heb tesseract-ocr-hin tesseract-ocr-tha"
 
@@ -46,6 +47,15 @@ install_missing() {
     [ "$(id -u)" -eq 0 ] || sudo="sudo"
     $sudo apt-get update -qq
     DEBIAN_FRONTEND=noninteractive $sudo apt-get install -y -qq "${options[@]}" "${missing[@]}" >/dev/null
+}
+
+# install_locales LOCALE...: each of them (de_DE) in UTF-8, where missing.
+install_locales() {
+    local sudo=""
+    [ "$(id -u)" -eq 0 ] || sudo="sudo"
+    for name in "$@"; do
+        locale -a 2>/dev/null | grep -qx "$name.utf8" || $sudo localedef -i "$name" -f UTF-8 "$name.UTF-8"
+    done
 }
 
 # Debian's emcc runs on Debian's own Python and its JavaScript modules, even

@@ -56,10 +56,12 @@ function siteAddress(address) {
 // The policy: nothing from anywhere, but the page's own inline scripts and
 // styles (by their hashes), the program's WebAssembly, and data: pictures.
 // The program fetches its own data: address once before it decodes it.
-// SCRIPTS are the texts of the page's scripts; its styles are the template's.
+// SCRIPTS are the texts of the scripts put into the page; its styles and
+// its one small script of its own are the template's.
 function policy(template, scripts) {
   const hash = (text) => `'sha256-${createHash('sha256').update(text, 'utf8').digest('base64')}'`;
   const styles = [...template.matchAll(/<style>([\s\S]*?)<\/style>/g)].map((m) => m[1]);
+  scripts = [...[...template.matchAll(/<script>([^@<]*)<\/script>/g)].map((m) => m[1]), ...scripts];
   return [`default-src 'none'`, `script-src ${scripts.map(hash).join(' ')} 'wasm-unsafe-eval'`,
     `style-src ${styles.map(hash).join(' ')}`,
     'img-src data:', 'connect-src data:', `base-uri 'none'`, `form-action 'none'`].join('; ');
@@ -74,7 +76,9 @@ const label = escapeAttribute(`HAPPY HOLIDAYS AND A HAPPY NEW YEAR FROM ${name.r
 if (!existsSync(still) || !statSync(still).size)
   fail(`${still}: no still of the card (tools/build-web draws it)`);
 
-const bundle = buildSync({ entryPoints: [join(pages, 'page.js')], bundle: true, minify: true, format: 'iife',
+// The page's words in eighteen languages stay UTF-8, as the page is, rather
+// than escaped (a Cyrillic letter is two bytes, not six).
+const bundle = buildSync({ entryPoints: [join(pages, 'page.js')], bundle: true, minify: true, format: 'iife', charset: 'utf8',
   target: 'es2020', write: false, logLevel: 'warning' }).outputFiles[0].text;
 const programText = `${readFileSync(program, 'utf8')}\n`;
 // A script element ends at "</script" (and misreads one after "<!--").

@@ -91,7 +91,8 @@ function cardVisualOrder(pieces, rightToLeft) {
 // kept within one row; the same letter drawn once.
 function cardNewAtlas() {
   const canvas = Object.assign(document.createElement('canvas'), { width: CELL * COLUMNS, height: CELL * COLUMNS });
-  return { canvas, context: canvas.getContext('2d'), next: BLANK_CELL + 1, drawn: new Map() };
+  const context = Object.assign(canvas.getContext('2d'), { direction: 'ltr' });  // whatever the page's: the ink is placed by its box
+  return { canvas, context, next: BLANK_CELL + 1, drawn: new Map() };
 }
 
 function cardTakeCells(atlas, cells) {

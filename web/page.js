@@ -1,15 +1,18 @@
 // The page around the card, and the entry of its script: which name it
 // draws (from the address's #from=, else the name block), what it says for
-// the card (its label, the music hint, a failure, the end), and the composer
-// that puts another name on the card and saves the page with it, makes a
-// link to it or a video of it. Module is the one global: the program
-// (the page's last script) reads it and calls the page through it.
+// the card (its label, the music hint, a failure, the end) in its reader's
+// language, the still that stands in the card's box until the card has
+// drawn, and the composer that puts another name on the card and saves the
+// page with it, makes a link to it or a video of it. Module is the one
+// global: the program (the page's last script) reads it and calls the page
+// through it.
 import {
   CARD_NAME_LIMIT, cardCleanName, cardFileName, cardIsWindows1252, cardLaidOut, cardLinkTo, cardNameBytes, cardNameFromAddress,
   cardNameFromBlock, cardNameToBlock,
 } from './card_name.js';
 import { cardNameGlyphs } from './name_glyphs.js';
 import { makeVideo } from './video.js';
+import { cardDirectionOf, cardLanguageFor, cardSay } from './words.js';
 
 const CARD_GREETING = 'HAPPY HOLIDAYS AND A HAPPY NEW YEAR FROM';
 // The still: a picture of the card as it was last drawn with the name
@@ -24,6 +27,27 @@ function cardElement(id) {
   return document.getElementById(id);
 }
 
+// The reader's language, and its words for KEY (placeholders from VALUES).
+const cardLanguage = cardLanguageFor(navigator.languages && navigator.languages.length ? navigator.languages : [navigator.language]);
+const cardSaid = (key, values) => cardSay(cardLanguage, key, values);
+
+// The page's own words and labels, by element, put into the reader's
+// language once the page as it was opened is kept (a saved copy speaks to
+// its own reader).
+const CARD_PAGE_WORDS = [['hint', 'hint'], ['compose', 'compose'], ['name-label', 'yourName'], ['preview', 'preview'],
+  ['save', 'save'], ['make-video', 'makeVideo'], ['save-picture', 'savePicture'], ['copy-link', 'copyLink'],
+  ['cancel-video', 'cancel'], ['share-video', 'shareVideo'], ['save-video', 'saveVideo'], ['no-link', 'noLink']];
+const CARD_PAGE_LABELS = [['link', 'linkLabel'], ['video-progress', 'progressLabel']];
+
+function cardSpeakReadersLanguage() {
+  document.documentElement.lang = cardLanguage;
+  document.documentElement.dir = cardDirectionOf(cardLanguage);
+  for (const [id, key] of CARD_PAGE_WORDS)
+    cardElement(id).textContent = cardSaid(key);
+  for (const [id, key] of CARD_PAGE_LABELS)
+    cardElement(id).setAttribute('aria-label', cardSaid(key));
+}
+
 // The card's pictures and tune (base64 in a data block of the page), as it reads them from its working folder.
 const cardAssets = JSON.parse(cardElement('card-assets').textContent);
 const cardFromBase64 = (text) => Uint8Array.from(atob(text), (c) => c.charCodeAt(0));
@@ -36,6 +60,7 @@ const cardAssetBytes = (path) => cardFromBase64(cardAssets[path]);
 // (a page from disk cannot read its own file).
 function cardKeepPage() {
   cardPage.original = document.documentElement.cloneNode(true);
+  cardPage.original.removeAttribute('class');  // a link's, which each copy's first script sets for itself
 }
 
 function cardSavedPage(name) {
@@ -126,10 +151,9 @@ function cardUseName(name) {
   const shown = cardLaidOut(plain ? drawable.drawn : drawable.shown);
   cardElement('canvas').setAttribute('aria-label', (CARD_GREETING + ' ' + (plain ? shown : drawable.kept)).trim());
   cardElement('still').alt = cardElement('canvas').getAttribute('aria-label');
-  cardElement('drawn-as').textContent = shown != drawable.kept ? 'drawn as: ' + shown : '';
+  cardElement('drawn-as').textContent = shown != drawable.kept ? cardSaid('drawnAs', { name: shown }) : '';
   const letters = plain ? drawable.drawn.length : drawable.shown.length;
-  cardElement('name-cut').textContent = drawable.cut ?
-    'The card has room for ' + CARD_NAME_LIMIT + ' letters; it draws the first ' + letters + '.' : '';
+  cardElement('name-cut').textContent = drawable.cut ? cardSaid('nameCut', { limit: CARD_NAME_LIMIT, count: letters }) : '';
 }
 
 const Module = window.Module = {
@@ -144,15 +168,16 @@ const Module = window.Module = {
     cardUseName(cardPage.name !== null ? cardPage.name : cardNameAtStart());
     Module.cardNewName = false;  // the card reads this name when it sets up
   }],
-  // Without WebGL the card cannot move: its still stands in its place.
+  // Without WebGL the card cannot move: its still stays in its place.
   cardCannotAnimate: function () {
     cardElement('canvas').hidden = true;
-    cardElement('still').hidden = false;
-    cardElement('status').textContent = 'This browser cannot animate the card.';
+    cardElement('status').textContent = cardSaid('cannotAnimate');
   },
   // Each frame of the set-up card, before the browser shows it: the first
-  // one with a new name becomes the still, shrunk to the card's 640 x 480.
+  // puts the live card in the still's place, and the first one with a new
+  // name becomes the still, shrunk to the card's 640 x 480.
   cardFrameDrawn: function () {
+    document.body.classList.add('live');
     if (Module.cardNewName || cardPage.stillName === cardPage.name)
       return;
     const still = Object.assign(document.createElement('canvas'), { width: 640, height: 480 });
@@ -172,9 +197,9 @@ const Module = window.Module = {
     const again = document.createElement('button');
     again.id = 'again';
     again.type = 'button';
-    again.textContent = 'See the card again';
+    again.textContent = cardSaid('again');
     again.addEventListener('click', function () { location.reload(); });
-    cardElement('status').replaceChildren('The card has ended. ', again);
+    cardElement('status').replaceChildren(cardSaid('ended') + ' ', again);
   }
 };
 
@@ -236,24 +261,23 @@ function cardShowVideo(making, line) {
 function cardStartVideo() {
   cardElement('share-video').hidden = cardElement('save-video').hidden = true;
   if (!window.VideoEncoder || !window.VideoFrame)
-    return cardShowVideo(false, 'This browser cannot make videos: it has no WebCodecs (current Chrome, Edge, Firefox and Safari have).');
+    return cardShowVideo(false, cardSaid('noWebCodecs'));
   clearTimeout(cardPage.pending);  // the name is the one typed now, for the whole video
   cardUseTypedName();
   cardVideo.stopped = false;
-  cardShowVideo(true, 'Making the video…');
+  cardShowVideo(true, cardSaid('making'));
   const bar = cardElement('video-progress');
   const card = { program: Module, tune: cardAssetBytes('/assets/ha_xmas.m4a') };
   makeVideo(card, function (done, all) { bar.max = all; bar.value = done; }, function () { return cardVideo.stopped; }).then(function (made) {
     if (!made)
-      return cardShowVideo(false, 'The video was cancelled.');
+      return cardShowVideo(false, cardSaid('cancelled'));
     const type = made.form.container, name = cardFileName(cardPage.name).replace(/\.html$/, '.' + type);
     cardVideo.file = new File([made.blob], name, { type: made.blob.type });
-    cardShowVideo(false, type == 'mp4' ? 'The video is ready.' :
-      'The video is ready, as WebM: phones play MP4 best, which Chrome, Edge, Firefox and Safari make.');
+    cardShowVideo(false, cardSaid(type == 'mp4' ? 'ready' : 'readyWebm'));
     const shareable = navigator.canShare && navigator.canShare({ files: [cardVideo.file] });
     cardElement(shareable ? 'share-video' : 'save-video').hidden = false;
   }, function (e) {
-    cardShowVideo(false, 'The video could not be made: ' + e.message + '.');
+    cardShowVideo(false, cardSaid('failed', { reason: e.said ? cardSaid(e.said) : e.message }));
   });
 }
 
@@ -314,5 +338,6 @@ function cardStartPage() {
 }
 
 cardKeepPage();
+cardSpeakReadersLanguage();
 cardPage.carried = cardCarriedGlyphs();
 cardStartPage();

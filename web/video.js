@@ -143,6 +143,9 @@ async function tuneAsOpus(bytes) {
   return { packets, decoderConfig, seconds: tune.duration };
 }
 
+// A failure the page says in its reader's words, by the key SAID (words.js).
+const saying = (said, message) => Object.assign(new Error(message), { said });
+
 // The live card's loop rests while the page draws the video's frames.
 async function restLiveCard(program, resting) {
   program.cardMakingVideo = resting;
@@ -150,7 +153,7 @@ async function restLiveCard(program, resting) {
     return program.cardMayDraw && program.cardMayDraw();
   for (let tries = 0; !program.cardMayDraw; tries++) {
     if (tries == 250)
-      throw new Error('the card is not running');
+      throw saying('videoCardNotRunning', 'the card is not running');
     await new Promise((resolve) => setTimeout(resolve, 20));
   }
 }
@@ -177,7 +180,7 @@ async function startFile(form, tuneBytes) {
 function cardFrame(program, k) {
   const at = program._card_draw_video_frame(FIRST_PHASE + PHASE_PER_SECOND * k / FPS);
   if (!at)
-    throw new Error('the card has ended, or cannot draw the video here');
+    throw saying('videoCardGone', 'the card has ended, or cannot draw the video here');
   return new VideoFrame(program.HEAPU8.subarray(at, at + WIDTH * HEIGHT * 3 / 2), { format: 'I420', codedWidth: WIDTH,
     codedHeight: HEIGHT, timestamp: Math.round(k * 1e6 / FPS), duration: Math.round(1e6 / FPS),
     colorSpace: { primaries: 'smpte170m', transfer: 'smpte170m', matrix: 'smpte170m', fullRange: false } });
@@ -245,7 +248,7 @@ async function makeVideoAs(form, card, progress, stopped) {
       await encoder.flush().catch((e) => { failure = failure || e; });
     await written;
     if (failure)
-      throw hidden ? Object.assign(new Error('it was stopped while the page was hidden; make it again'), { hidden }) : failure;
+      throw hidden ? Object.assign(saying('videoHidden', 'it was stopped while the page was hidden; make it again'), { hidden }) : failure;
     if (stopped())
       return null;
     video.close();
@@ -267,7 +270,7 @@ async function makeVideoAs(form, card, progress, stopped) {
 export async function makeVideo(card, progress, stopped) {
   await restLiveCard(card.program, true);
   try {
-    let failure = new Error('this browser cannot encode H.264, VP8 or VP9 video');
+    let failure = saying('videoNoEncoder', 'this browser cannot encode H.264, VP8 or VP9 video');
     for (const form of FORMS) {
       if (!(await encodable(form)))
         continue;

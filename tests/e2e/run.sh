@@ -133,10 +133,12 @@ case_linux_card() {
     [ "$(cat "$work/out.txt")" = "loaded 64x48x4 image" ] || fail "standard output: $(cat "$work/out.txt")"
     [ -z "$(card_errors)" ] || fail "unexpected standard error"
 }
-# The card to send, unpacked: it starts from its own folder and draws.
+# The card to send, unpacked: it starts from its own folder and draws; its licence goes with it.
 case_bundle() {
     rm -rf "$work" && mkdir -p "$work" && (cd "$work" && cpack --config "$PACK" -B pack >/dev/null && tar xzf pack/*.tar.gz)
-    work=$work/holiday-card-linux && card=(./holiday-card) && start_card
+    work=$work/holiday-card-linux && card=(./holiday-card)
+    grep -q "MIT License" "$work/LICENSE.txt" || fail "the bundle carries no licence"
+    start_card
     wait_for "the card to be drawn" shipped_drawn; press Escape; expect_exit 0
 }
 # A window manager's close request, as x_close sends it.
@@ -210,7 +212,9 @@ case_wine_alt_f4() { prepare; start_wine; drawn; press alt+F4; expect_exit 0; }
 case_wine_no_display() { prepare; cp "$EXE" "$work/"; no_display wine holiday-card.exe; }
 case_wine_bundle() {
     rm -rf "$work" && mkdir -p "$work" && (cd "$work" && cmake -E tar xf "$BUNDLE")
-    work=$work/holiday-card-windows && start_wine
+    work=$work/holiday-card-windows
+    grep -q "MIT License" "$work/LICENSE.txt" || fail "the bundle carries no licence"
+    start_wine
     wait_for "the card to be drawn" shipped_drawn; press Escape; expect_exit 0
 }
 # Without the tune the media player shows its own modal box; once it is dismissed the card goes on silent.

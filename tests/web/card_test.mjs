@@ -45,7 +45,7 @@ const state = (browser) => browser.evaluate(() => {
   const $ = (id) => document.getElementById(id), canvas = $('canvas');
   return { decodes: cardTest.decodes, starts: cardTest.starts, lines: cardTest.lines, hint: !$('hint').hidden,
     status: $('status').textContent, label: canvas.getAttribute('aria-label'), drawnAs: $('drawn-as').textContent,
-    alt: $('still').alt, pictured: ['canvas', 'still'].filter((id) => $(id).getClientRects().length).join(),
+    alt: $('still').alt, pictured: ['canvas', 'still'].filter((id) => $(id).getClientRects().length && getComputedStyle($(id)).visibility == 'visible').join(),
     shown: ['composer', 'copy-link', 'no-link'].filter((id) => !$(id).hidden), audio: Module.cardAudio?.state,
     size: [canvas.width, canvas.height, canvas.clientWidth, devicePixelRatio].join(),
     injected: document.querySelectorAll('img:not(#still)').length || window.cardTestInjected, refused: cardTest.refused };
@@ -348,10 +348,80 @@ async function scripts(engine) {
   await browser.close();
 }
 
+// The page in its reader's language: readers of German, Japanese and
+// Arabic get none of the English page's words (its controls and labels,
+// the composer's lines for a name it cuts, the end line), the page's lang,
+// and in Arabic a page that runs right to left (the composer's first button
+// rightmost); a reader of a language the page lacks gets English.
+const ENGLISH = JSON.parse(readFileSync(new URL('../../web/lang/en.json', import.meta.url), 'utf8'));
+const englishParts = Object.values(ENGLISH).flatMap((text) => text.split(/\{\w+\}/)).map((part) => part.trim()).filter((part) => part.length > 3);
+
+async function languages(engine) {
+  for (const [asked, language, direction] of [['de-DE', 'de', 'ltr'], ['ja-JP', 'ja', 'ltr'], ['ar-EG', 'ar', 'rtl'], ['sw-KE', 'en', 'ltr']]) {
+    const browser = await launch(engine, { width: 800, height: 700, language: asked });
+    await browser.goto(pageUrl);
+    await cardRuns(browser);
+    await browser.clickOn('#compose');
+    await browser.evaluate(() => { document.getElementById('name-field').value = 'Ö'.repeat(300); document.getElementById('preview').click(); });
+    await until(browser, 'the name cut', (seen) => seen.drawnAs);
+    await browser.evaluate(() => document.activeElement.blur());
+    await browser.press('Escape');
+    await until(browser, 'the end', (seen) => seen.status);
+    const page = await browser.evaluate(() => {
+      const words = [...document.body.querySelectorAll(':not(script, noscript)')].flatMap((e) => [...e.childNodes].filter((n) => n.nodeType == 3).map((n) => n.data)
+        .concat(e.id == 'canvas' || e.id == 'still' ? [] : [e.getAttribute('aria-label') || '', e.getAttribute('alt') || '']));
+      const first = (id) => document.getElementById(id).getBoundingClientRect().left;
+      return { words: words.join('\n'), lang: document.documentElement.lang, direction: getComputedStyle(document.documentElement).direction,
+        rightToLeft: first('preview') > first('save') };
+    });
+    const english = englishParts.filter((part) => page.words.includes(part));
+    if (page.lang != language || page.direction != direction || page.rightToLeft != (direction == 'rtl'))
+      fail(`asking for ${asked}: a page in "${page.lang}", ${page.direction}, its buttons ${page.rightToLeft ? 'right to left' : 'left to right'}`);
+    if (language == 'en' ? english.length < 10 : english.length) fail(`asking for ${asked}, the page says in English: ${english.join(' | ')}`);
+    await browser.close();
+  }
+}
+
+// Served slowly (the page held back after the still, before its data and
+// scripts): the still stands in the card's box, visible, the paint's
+// largest; once the rest comes, the live card takes the same box. With a
+// link, the still waits, and the card's first frame shows the link's name.
+async function stillFirst(link) {
+  let release;
+  const held = new Promise((resolve) => { release = resolve; }), cut = probed.indexOf('<script type="application/json" id="card-assets">');
+  const server = createServer(async (request, response) => {
+    response.write(probed.slice(0, cut));
+    await held;
+    response.end(probed.slice(cut));
+  }).listen(0, '127.0.0.1');
+  await new Promise((resolve) => server.on('listening', resolve));
+  const browser = await launch('chromium', { width: 800, height: 700 });
+  browser.page.goto(`http://127.0.0.1:${server.address().port}/holiday-card.html${link}`).catch(() => {});
+  const box = (id) => browser.evaluate((id) => {
+    const e = document.getElementById(id);
+    return e && getComputedStyle(e).visibility == 'visible' && (e.naturalWidth ?? 1) && JSON.stringify(e.getBoundingClientRect());
+  }, id);
+  const largest = () => browser.evaluate(() => new Promise((resolve) => {
+    new PerformanceObserver((list) => resolve(list.getEntries().at(-1).element?.id)).observe({ type: 'largest-contentful-paint', buffered: true });
+    setTimeout(() => resolve(null), 1000);
+  }));
+  await waitFor('the page up to its data', () => browser.evaluate(() => !!document.getElementById('below')));
+  const still = link ? null : await waitFor('the still', () => box('still'));
+  if (link ? await box('still') || await largest() == 'still' : await largest() != 'still') fail(`held back${link}, the still is ${await box('still')}`);
+  release();
+  const canvas = await waitFor('the live card', () => box('canvas'));
+  if (await box('still') || (!link && canvas != still)) fail(`the live card stands at ${canvas}, the still at ${still} and now ${await box('still')}`);
+  if (link && !await glyphsLit(browser, '11100')) fail('the first frame lacks the name of the link');
+  await browser.close();
+  server.close();
+}
+
 const PHONE = (width, height) => ({ viewport: { width, height, deviceScaleFactor: 3, isMobile: true, hasTouch: true },
   userAgent: 'Mozilla/5.0 (Linux; Android 14) AppleWebKit/537.36 (KHTML, like Gecko) Chrome/140.0 Mobile Safari/537.36' });
 
 const cases = {
+  still_first: () => stillFirst(''),
+  still_first_link: () => stillFirst('#from=Zo%C3%AB'),
   // A card saved with a Chinese name, opened where the browser finds only
   // DejaVu's fonts, which have no Chinese: the name as the sender saw it,
   // from the glyphs the file carries; another name in Chinese there, by a
@@ -646,6 +716,7 @@ const colours = (frame, points) => points.map(([x, y]) => [...frame.subarray((Ma
 const [run, engine] = testCase.split('.');
 if (run == 'scenario' && ['chromium', 'firefox', 'webkit'].includes(engine)) await scenario(engine);
 else if (run == 'scripts' && ['chromium', 'firefox', 'webkit'].includes(engine)) await scripts(engine);
+else if (run == 'languages' && ['chromium', 'firefox', 'webkit'].includes(engine)) await languages(engine);
 else if (cases[testCase]) await cases[testCase]();
 else fail('no such case');
 console.log(`ok (${testCase})`);

@@ -37,14 +37,16 @@ export const PROBE = `<script>(() => {
 const CHROMIUM_ARGS = ['--no-sandbox', '--enable-unsafe-swiftshader', '--disable-background-networking',
   '--disable-component-update', '--autoplay-policy=document-user-activation-required'];
 
-// A browser of ENGINE showing a page of width x height CSS pixels (Chromium
-// with these arguments and this environment).
-export async function launch(engine, { width = 800, height = 600, scale = 1, args = [], env = process.env } = {}) {
+// A browser of ENGINE showing a page of width x height CSS pixels, asking
+// for pages in LANGUAGE where given (Chromium with these arguments and this
+// environment).
+export async function launch(engine, { width = 800, height = 600, scale = 1, args = [], env = process.env, language } = {}) {
   if (engine == 'webkit')
-    return launchWebKit(width, height);
+    return launchWebKit(width, height, language);
   const browser = await puppeteer.launch(engine == 'chromium'
-    ? { executablePath: '/usr/bin/chromium', args: [...CHROMIUM_ARGS, ...args], env }
-    : { browser: 'firefox', executablePath: '/usr/bin/firefox-esr', headless: false });
+    ? { executablePath: '/usr/bin/chromium', args: [...CHROMIUM_ARGS, ...args, ...(language ? [`--accept-lang=${language}`] : [])], env }
+    : { browser: 'firefox', executablePath: '/usr/bin/firefox-esr', headless: false,
+      extraPrefsFirefox: language ? { 'intl.accept_languages': language } : {} });
   const page = await browser.newPage();
   await page.setViewport({ width, height, deviceScaleFactor: scale });
   // Puppeteer's evaluate counts as a gesture and would unlock the tune: plain CDP and BiDi calls do not.
@@ -68,10 +70,13 @@ export async function launch(engine, { width = 800, height = 600, scale = 1, arg
   };
 }
 
-async function launchWebKit(width, height) {
+// WebKitGTK takes its language from the process's locale (installed by tools/run-tests).
+async function launchWebKit(width, height, language) {
   const free = createServer().listen(0, '127.0.0.1');
   await new Promise((resolve) => free.on('listening', resolve));
-  const port = free.address().port, server = (free.close(), spawn('/usr/bin/WebKitWebDriver', [`--port=${port}`], { stdio: 'ignore' }));
+  const locale = language && `${language.replace('-', '_')}.UTF-8`;  // de-DE: de_DE.UTF-8
+  const env = language ? { ...process.env, LANGUAGE: language.replace('-', '_'), LANG: locale, LC_ALL: locale } : process.env;
+  const port = free.address().port, server = (free.close(), spawn('/usr/bin/WebKitWebDriver', [`--port=${port}`], { stdio: 'ignore', env }));
   process.on('exit', () => server.kill());  // also when a check fails and the test exits at once
   const capabilities = { browserName: 'MiniBrowser',
     'webkitgtk:browserOptions': { binary: '/usr/lib/x86_64-linux-gnu/webkit2gtk-4.1/MiniBrowser', args: ['--automation'] } };

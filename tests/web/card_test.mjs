@@ -352,7 +352,8 @@ async function scripts(engine) {
 // Arabic get none of the English page's words (its controls and labels,
 // the composer's lines for a name it cuts, the end line), the page's lang,
 // and in Arabic a page that runs right to left (the composer's first button
-// rightmost); a reader of a language the page lacks gets English.
+// rightmost); a reader of a language the page lacks gets English. The card
+// they save is the page as it came, to speak to its own reader.
 const ENGLISH = JSON.parse(readFileSync(new URL('../../web/lang/en.json', import.meta.url), 'utf8'));
 const englishParts = Object.values(ENGLISH).flatMap((text) => text.split(/\{\w+\}/)).map((part) => part.trim()).filter((part) => part.length > 3);
 
@@ -364,6 +365,8 @@ async function languages(engine) {
     await browser.clickOn('#compose');
     await browser.evaluate(() => { document.getElementById('name-field').value = 'Ö'.repeat(300); document.getElementById('preview').click(); });
     await until(browser, 'the name cut', (seen) => seen.drawnAs);
+    const { saved } = await savedCard(browser);  // it will speak to its own reader
+    if (!saved.includes('<html lang="en">') || !saved.includes(`>${ENGLISH.compose}<`)) fail(`asking for ${asked}, the card is saved in another language`);
     await browser.evaluate(() => document.activeElement.blur());
     await browser.press('Escape');
     await until(browser, 'the end', (seen) => seen.status);

@@ -1,6 +1,6 @@
 // Takes the README's pictures of the browser card: on a phone held upright,
-// in a wide window, with the composer open on a name beyond ASCII, and while
-// it makes a video. It drives Chromium through the browser tests' packages;
+// in a wide window, with the composer open on a name beyond ASCII, while
+// it makes a video, and for a reader of Arabic with an Arabic name. It drives Chromium through the browser tests' packages;
 // run it from tests/web, under with_servers.sh:
 //   node ../../tools/web/shots.mjs PAGE.html WORK_DIR DOCS_DIR
 import { launch, PROBE } from '../../tests/web/engines.mjs';
@@ -33,3 +33,14 @@ await until(browser, () => document.getElementById('video-progress').value > 300
 await shot('composer-video');
 await until(browser, () => !document.getElementById('save-video').hidden);
 await browser.close();
+
+const arabic = await launch('chromium', { language: 'ar' });
+await arabic.goto(pathToFileURL(`${work}/holiday-card.html`).href);
+await until(arabic, () => cardTest.decodes > 0);
+await arabic.clickOn('#compose');
+await arabic.type('#name-field', 'ليلى أحمد');
+await arabic.clickOn('#preview');
+await until(arabic, () => !Module.cardNewName);
+await settle();
+await arabic.page.screenshot({ path: `${docs}/composer-arabic.png` });
+await arabic.close();

@@ -44,7 +44,7 @@ static int windows_1252_byte(char32_t c)
     if (c < 0x80 || (c >= 0xA0 && c <= 0xFF))
         return (int)c;
     for (int i = 0; i < 32; i++)
-        if (WINDOWS_1252_80_9F[i] && WINDOWS_1252_80_9F[i] == c)
+        if (WINDOWS_1252_80_9F[i] == c)  // c is past 0x7F, so never a gap's 0
             return 0x80 + i;
     return -1;
 }

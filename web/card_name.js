@@ -158,6 +158,11 @@ export function cardNameFromBlock(text, encoding) {
   }
 }
 
+// Bytes as base64 text and back: how the page carries files in itself (the
+// card's pictures and tune, a saved name's glyphs) and takes a canvas's PNG.
+export const cardFromBase64 = (text) => Uint8Array.from(atob(text), (c) => c.charCodeAt(0));
+export const cardToBase64 = (bytes) => btoa(Array.from(bytes, (b) => String.fromCharCode(b)).join(''));
+
 // A link always carries the name as #from= and its UTF-8 bytes
 // percent-encoded, so that people can write such links by hand too.
 export function cardLinkTo(address, name) {

@@ -4,7 +4,7 @@
 // card's, and the list that tells the card which glyph each letter of the
 // name is: the card lays them out by its own line rules and draws them with
 // its own shadow. Letters the card's atlas has still come from the atlas.
-import { CARD_NAME_LIMIT, cardAtlasByte, cardGraphemes, cardLines, cardNameBytes } from './card_name.js';
+import { CARD_NAME_LIMIT, cardAtlasByte, cardFromBase64, cardGraphemes, cardLines, cardNameBytes } from './card_name.js';
 
 // The card's atlas: cells of 32 x 32 texels, each shown as a box 1.5 times as
 // tall as wide; its letters stand on row 24 at 36 texels an em across and 28
@@ -26,8 +26,6 @@ const EMOJI = /\p{Extended_Pictographic}|\p{RI}/u;
 // A code point no font has a glyph for: what the browser draws for it is what it draws for a missing one.
 const UNASSIGNED = '\u0378';
 
-const cardNoGlyphCache = new Map();
-
 // The name's joined script of a grapheme, or null.
 function cardJoinedScript(grapheme) {
   const found = SCRIPTS.find(([, letter]) => letter.test(grapheme));
@@ -35,14 +33,21 @@ function cardJoinedScript(grapheme) {
 }
 
 // True where the device has no font for the grapheme, as far as the page
-// can tell: it comes out as the browser's sign for a missing glyph.
+// can tell: it comes out as the browser's sign for a missing glyph. One
+// canvas serves every test, and the sign is drawn once.
+const cardNoGlyphCache = new Map();
+let cardGlyphProbe = null;
+
 function cardNoFontHas(grapheme) {
-  if (!cardNoGlyphCache.has(grapheme)) {
+  if (!cardGlyphProbe) {
     const context = Object.assign(document.createElement('canvas'), { width: 96, height: 48 }).getContext('2d');
     context.font = FONT;
     const look = (text) => (context.clearRect(0, 0, 96, 48), context.fillText(text, 8, 36), context.getImageData(0, 0, 96, 48).data.join());
-    const same = context.measureText(grapheme).width == context.measureText(UNASSIGNED).width && look(grapheme) == look(UNASSIGNED);
-    cardNoGlyphCache.set(grapheme, same);
+    cardGlyphProbe = { context, look, width: context.measureText(UNASSIGNED).width, missing: look(UNASSIGNED) };
+  }
+  if (!cardNoGlyphCache.has(grapheme)) {
+    const probe = cardGlyphProbe;
+    cardNoGlyphCache.set(grapheme, probe.context.measureText(grapheme).width == probe.width && probe.look(grapheme) == probe.missing);
   }
   return cardNoGlyphCache.get(grapheme);
 }
@@ -172,8 +177,6 @@ function cardPlaceLine(atlas, glyphs, slots, entries, rightToLeft) {
   }
 }
 
-const cardBytesOf = (dataAddress) => Uint8Array.from(atob(dataAddress.split(',')[1]), (c) => c.charCodeAt(0));
-
 // The card's glyphs for a name beyond Windows-1252: the glyph list (three
 // bytes a grapheme) and the atlas as PNG; the name's bytes as the card would
 // draw them without (its nearest letters); what each line shows; the part of
@@ -189,6 +192,6 @@ export function cardNameGlyphs(name) {
     cardPlaceLine(atlas, slots.map((i) => glyphs[i]), slots, entries, rightToLeft);
   }
   const kept = graphemes.join('');
-  return { cells: Uint8Array.from(entries.flat()), png: cardBytesOf(atlas.canvas.toDataURL('image/png')),
+  return { cells: Uint8Array.from(entries.flat()), png: cardFromBase64(atlas.canvas.toDataURL('image/png').split(',')[1]),
     bytes: cardNameBytes(kept).bytes, shown: glyphs.map((glyph) => glyph.shown), kept, cut: all.length > graphemes.length };
 }

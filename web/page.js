@@ -7,8 +7,8 @@
 // global: the program (the page's last script) reads it and calls the page
 // through it.
 import {
-  CARD_NAME_LIMIT, cardCleanName, cardFileName, cardIsWindows1252, cardLaidOut, cardLinkTo, cardNameBytes, cardNameFromAddress,
-  cardNameFromBlock, cardNameToBlock,
+  CARD_NAME_LIMIT, cardCleanName, cardFileName, cardFromBase64, cardIsWindows1252, cardLaidOut, cardLinkTo, cardNameBytes,
+  cardNameFromAddress, cardNameFromBlock, cardNameToBlock, cardToBase64,
 } from './card_name.js';
 import { cardNameGlyphs } from './name_glyphs.js';
 import { makeVideo } from './video.js';
@@ -50,8 +50,6 @@ function cardSpeakReadersLanguage() {
 
 // The card's pictures and tune (base64 in a data block of the page), as it reads them from its working folder.
 const cardAssets = JSON.parse(cardElement('card-assets').textContent);
-const cardFromBase64 = (text) => Uint8Array.from(atob(text), (c) => c.charCodeAt(0));
-const cardToBase64 = (bytes) => btoa(Array.from(bytes, (b) => String.fromCharCode(b)).join(''));
 const cardAssetBytes = (path) => cardFromBase64(cardAssets[path]);
 
 // The page as it was opened, less the program's script, which comes after

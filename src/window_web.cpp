@@ -56,47 +56,63 @@ EM_JS(void, page_cannot_animate, (), {
 // touch counts when it ends), once, from the start. The page says so while
 // it waits. A context that the system suspends or interrupts later (a
 // call, a locked screen) is woken by the next gesture and plays on; the
-// tune is not started again. The decoding is the browser's own, as the
-// media player's is on Windows, in its callback form, which older Safari
-// knows too; any failure is one console line and a silent card.
+// tune is not started again. The gestures are heard from the first idle
+// frame on, before the tune has arrived (it comes late in the page): one
+// made meanwhile wakes the context, and the tune plays once it is decoded.
+// The decoding is the browser's own, as the media player's is on Windows,
+// in its callback form, which older Safari knows too; any failure is one
+// console line and a silent card. Every name the page shares is quoted, so
+// that no minifier renames it.
+EM_JS(void, page_open_audio, (const char *path), {
+    var where = UTF8ToString(path);
+    var Context = window.AudioContext || window.webkitAudioContext;
+    if (!Context)
+        return;
+    var audio = Module['cardAudio'] = new Context();
+    if (navigator.audioSession)
+        navigator.audioSession.type = 'playback';  // heard with a phone's ringer muted
+    Module['cardPlay'] = function() {
+        if (!Module['cardTuneDecoded'] || Module['cardTune'] || audio.state != 'running')
+            return;
+        var tune = Module['cardTune'] = audio.createBufferSource();
+        tune.buffer = Module['cardTuneDecoded'];
+        tune.connect(audio.destination);
+        tune.start(0);
+        if (Module['cardHint'])
+            Module['cardHint'](false);
+    };
+    var unlock = function() {
+        if (audio.state == 'running' || audio.state == 'closed')
+            return Module['cardPlay']();
+        Promise.resolve(audio.resume()).then(Module['cardPlay'], function(e) {
+            if (audio.state != 'closed')
+                console.error(where + ': cannot play music: ' + e.message);
+        });
+    };
+    var gestures = ['pointerup', 'touchend', 'click', 'keydown'];
+    Module['cardForgetGestures'] = function() {
+        gestures.forEach(function(g) { removeEventListener(g, unlock, true); });
+    };
+    gestures.forEach(function(g) { addEventListener(g, unlock, true); });
+});
+
+// True once the page has written the tune into the card's folder.
+EM_JS(int, page_has_tune, (), { return Module['cardTuneArrived'] ? 1 : 0; });
+
 EM_JS(void, page_play_tune, (const char *path, const unsigned char *bytes, int length), {
     var where = UTF8ToString(path);
     var fail = function(why) { console.error(where + ': cannot play music: ' + why); };
-    var Context = window.AudioContext || window.webkitAudioContext;
-    if (!Context)
+    var audio = Module['cardAudio'];
+    if (!audio)
         return fail('this browser has no Web Audio');
-    var audio = Module.cardAudio = new Context();
-    if (navigator.audioSession)
-        navigator.audioSession.type = 'playback';  // heard with a phone's ringer muted
-    var tune = null;
-    var play = function() {
-        if (!tune || Module.cardTune || audio.state != 'running')
-            return;
-        Module.cardTune = audio.createBufferSource();
-        Module.cardTune.buffer = tune;
-        Module.cardTune.connect(audio.destination);
-        Module.cardTune.start(0);
-        if (Module.cardHint)
-            Module.cardHint(false);
-    };
-    Module.cardUnlock = function() {
-        if (audio.state == 'running' || audio.state == 'closed')
-            return play();
-        Promise.resolve(audio.resume()).then(play, function(e) { if (audio.state != 'closed') fail(e.message); });
-    };
-    var gestures = ['pointerup', 'touchend', 'click', 'keydown'];
-    Module.cardForgetGestures = function() {
-        gestures.forEach(function(g) { removeEventListener(g, Module.cardUnlock, true); });
-    };
-    gestures.forEach(function(g) { addEventListener(g, Module.cardUnlock, true); });
     var decoded = function(buffer) {
         if (audio.state == 'closed')
             return;  // the card ended meanwhile
-        tune = buffer;
+        Module['cardTuneDecoded'] = buffer;
         if (audio.state == 'running')
-            return play();
-        if (Module.cardHint)
-            Module.cardHint(true);
+            return Module['cardPlay']();
+        if (Module['cardHint'])
+            Module['cardHint'](true);
     };
     var refused = function(e) { if (audio.state != 'closed') fail(e && e.message ? e.message : 'the browser cannot decode it'); };
     try {
@@ -109,14 +125,14 @@ EM_JS(void, page_play_tune, (const char *path, const unsigned char *bytes, int l
 });
 
 EM_JS(void, page_stop_tune, (), {
-    if (Module.cardForgetGestures)
-        Module.cardForgetGestures();
-    if (Module.cardHint)
-        Module.cardHint(false);
-    if (Module.cardTune)
-        Module.cardTune.stop();
-    if (Module.cardAudio)
-        Module.cardAudio.close();
+    if (Module['cardForgetGestures'])
+        Module['cardForgetGestures']();
+    if (Module['cardHint'])
+        Module['cardHint'](false);
+    if (Module['cardTune'])
+        Module['cardTune'].stop();
+    if (Module['cardAudio'])
+        Module['cardAudio'].close();
 });
 
 // Keys typed into the page's own fields (the name) are not the card's.
@@ -127,8 +143,8 @@ EM_JS(int, page_typing, (), {
 
 // True once after the page has written another name for the card.
 EM_JS(int, page_took_new_name, (), {
-    var changed = Module.cardNewName;
-    Module.cardNewName = false;
+    var changed = Module['cardNewName'];
+    Module['cardNewName'] = false;
     return changed ? 1 : 0;
 });
 
@@ -137,17 +153,17 @@ EM_JS(int, page_took_new_name, (), {
 // video's frames through card_draw_video_frame meanwhile): the loop waits
 // here until it may draw again, and the pulse goes on from there. While it
 // waits, Module.cardMayDraw is set; the page calls it when the video is done.
-EM_JS(int, page_resting, (), { return document.hidden || Module.cardMakingVideo ? 1 : 0; });
+EM_JS(int, page_resting, (), { return document.hidden || Module['cardMakingVideo'] ? 1 : 0; });
 EM_ASYNC_JS(void, page_wait_until_drawable, (), {
     await new Promise(function(resolve) {
         var drawable = function() {
-            if (document.hidden || Module.cardMakingVideo)
+            if (document.hidden || Module['cardMakingVideo'])
                 return;
             document.removeEventListener('visibilitychange', drawable);
-            Module.cardMayDraw = null;
+            Module['cardMayDraw'] = null;
             resolve();
         };
-        Module.cardMayDraw = drawable;
+        Module['cardMayDraw'] = drawable;
         document.addEventListener('visibilitychange', drawable);
     });
 });
@@ -155,15 +171,15 @@ EM_ASYNC_JS(void, page_wait_until_drawable, (), {
 // The page may look at each finished frame before the browser shows it
 // (the saved card's still is taken there); tests read frames there too.
 EM_JS(void, page_frame_drawn, (), {
-    if (Module.cardFrameDrawn)
-        Module.cardFrameDrawn();
+    if (Module['cardFrameDrawn'])
+        Module['cardFrameDrawn']();
 });
 
 // For tests only: true once when the page asks for the next frame to be
 // drawn both ways, with every quad and from the text layer, at one pulse.
 EM_JS(int, page_wants_both_paths, (), {
-    var wanted = Module.cardTestBothPaths;
-    Module.cardTestBothPaths = false;
+    var wanted = Module['cardTestBothPaths'];
+    Module['cardTestBothPaths'] = false;
     return wanted ? 1 : 0;
 });
 
@@ -323,7 +339,7 @@ extern "C" EMSCRIPTEN_KEEPALIVE int card_draw_frame_at(double phase)
 
 void window_loop(app_state *app)
 {
-    bool first_idle_frame = true;
+    bool first_idle_frame = true, tune_awaited = false;
     gl_read_name_glyphs(app);  // where the page drew the name's letters itself
     while (!app->quit) {
         if (serve_messages(app)) {
@@ -343,8 +359,14 @@ void window_loop(app_state *app)
             gl_loop(app);
         text_layer_frame(app);
         emscripten_sleep(CARD_IDLE_PAUSE_MS);
-        if (window_music_due(&first_idle_frame))
+        if (window_music_due(&first_idle_frame)) {
+            page_open_audio(CARD_MUSIC_PATH);
+            tune_awaited = true;
+        }
+        if (tune_awaited && page_has_tune()) {
             start_music(app);
+            tune_awaited = false;
+        }
     }
     // Teardown: the tune, the keys, the context.
     page_stop_tune();

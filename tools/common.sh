@@ -10,7 +10,7 @@ DISPLAY_PACKAGES="xvfb xauth xdotool x11-utils imagemagick"
 TEST_PACKAGES="$CARD_PACKAGES $DISPLAY_PACKAGES libx11-dev fonts-dejavu-core libosmesa6-dev libgtest-dev \
 libbenchmark-dev g++-mingw-w64-x86-64-posix wine wine64 clang libclang-rt-14-dev"
 
-WEB_PACKAGES="cmake make libstb-dev emscripten ffmpeg"
+WEB_PACKAGES="cmake make libstb-dev emscripten ffmpeg zopfli"
 # The page's still is the card drawn offscreen by a native build.
 STILL_PACKAGES="$CARD_PACKAGES libosmesa6-dev"
 # The browser tests drive Debian's chromium and firefox-esr with
@@ -60,9 +60,11 @@ install_locales() {
 
 # Debian's emcc runs on Debian's own Python and its JavaScript modules, even
 # where another python3 or node comes first on the PATH: also for every
-# later "cmake --build build-web".
+# later "cmake --build build-web". Its Closure pass runs the compiler that
+# web/package.json pins (Debian's is too old for Emscripten's JavaScript).
 use_debian_emscripten() {
-    export EMSDK_PYTHON=/usr/bin/python3 NODE_PATH=/usr/share/nodejs
+    export EMSDK_PYTHON=/usr/bin/python3 NODE_PATH=/usr/share/nodejs \
+        EM_CLOSURE_COMPILER="$card_root/web/node_modules/google-closure-compiler-linux/compiler"
 }
 
 # build_in FOLDER CMAKE-OPTIONS... [-- BUILD-OPTIONS...]

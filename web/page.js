@@ -1,35 +1,54 @@
-// The page around the card, and the entry of its script: which name it
-// draws (from the address's #from=, else the name block), what it says for
-// the card (its label, the music hint, a failure, the end) in its reader's
-// language, the still that stands in the card's box until the card has
-// drawn, and the composer that puts another name on the card and saves the
-// page with it, makes a link to it or a video of it. Module is the one
-// global: the program (the page's last script) reads it and calls the page
-// through it.
+// The page around the card, and the entry of its core script: which name
+// it draws (from the address's #from=, else the name block), what it says
+// for the card (its label, the music hint, a failure, the end) in its
+// reader's language, the still that stands in the card's box until the card
+// has drawn, and the composer that puts another name on the card and saves
+// the page with it, makes a link to it or a video of it. Module is the one
+// global: the program (the next script) reads it and calls the page through
+// it, and so do the parts that arrive after the program (the words, the
+// tune, the video maker), through Module.cardArrived and
+// Module.cardVideoArrived.
 import {
   CARD_NAME_LIMIT, cardCleanName, cardFileName, cardFromBase64, cardIsWindows1252, cardLaidOut, cardLinkTo, cardNameBytes,
   cardNameFromAddress, cardNameFromBlock, cardNameToBlock, cardToBase64,
 } from './card_name.js';
 import { cardNameGlyphs } from './name_glyphs.js';
-import { makeVideo } from './video.js';
-import { cardDirectionOf, cardLanguageFor, cardSay } from './words.js';
+import { cardDirectionOf, cardLanguageFor, cardSay, cardTakeLanguages } from './words.js';
 
 const CARD_GREETING = 'HAPPY HOLIDAYS AND A HAPPY NEW YEAR FROM';
-// The still: a picture of the card as it was last drawn with the name
-// stillName, which a saved card shows wherever it cannot move.
-// The glyphs the page drew for the name (null where the card draws its
-// bytes), and those a saved card carries for its own name.
-const cardPage = { original: null, name: null, pending: 0, still: null, stillName: null, stillWaiting: null, glyphs: null, carried: null };
-// The composer's video: whether Cancel was chosen, and the file once made.
-const cardVideo = { stopped: false, file: null };
+// The page as it was opened, and its core script, after which the parts
+// that arrive later stand. The still: a picture of the card as it was
+// last drawn with the name stillName, which a saved card shows wherever it
+// cannot move; taken when one is asked for (stillWaiting), as reading the
+// drawn frame back is slow. The glyphs the page drew for the name (null
+// where the card draws its bytes), and those a saved card carries for its
+// own name. Whether the card's folder is made, and the tune once arrived.
+const cardPage = { original: null, core: document.currentScript, name: null, pending: 0, still: null, stillName: null,
+  stillWaiting: null, glyphs: null, carried: null, folderMade: false, tune: null, wordsTaken: false };
+// The composer's video: the maker once its script has arrived, whether one
+// was asked for before, whether Cancel was chosen, and the file once made.
+const cardVideo = { make: null, wanted: false, stopped: false, file: null };
 
 function cardElement(id) {
   return document.getElementById(id);
 }
 
-// The reader's language, and its words for KEY (placeholders from VALUES).
-const cardLanguage = cardLanguageFor(navigator.languages && navigator.languages.length ? navigator.languages : [navigator.language]);
+// The reader's language, once the page's words in every language have
+// arrived (English until then), and its words for KEY (placeholders from VALUES).
+let cardLanguage = 'en';
 const cardSaid = (key, values) => cardSay(cardLanguage, key, values);
+// What the page has said in its lines, by element: said again once the reader's words arrive.
+const cardSayings = new Map();
+
+function cardSayIn(id, say) {
+  cardSayings.set(id, say);
+  say(cardElement(id));
+}
+
+// KEY's words (or nothing, for no KEY) as the text of the element ID.
+function cardLine(id, key, values) {
+  cardSayIn(id, function (element) { element.textContent = key ? cardSaid(key, values) : ''; });
+}
 
 // The page's own words and labels, by element, put into the reader's
 // language once the page as it was opened is kept (a saved copy speaks to
@@ -46,24 +65,62 @@ function cardSpeakReadersLanguage() {
     cardElement(id).textContent = cardSaid(key);
   for (const [id, key] of CARD_PAGE_LABELS)
     cardElement(id).setAttribute('aria-label', cardSaid(key));
+  for (const [id, say] of cardSayings)
+    say(cardElement(id));
 }
 
-// The card's pictures and tune (base64 in a data block of the page), as it reads them from its working folder.
-const cardAssets = JSON.parse(cardElement('card-assets').textContent);
-const cardAssetBytes = (path) => cardFromBase64(cardAssets[path]);
+// Every language's words, once their block has arrived: the page speaks
+// its reader's, and offers its composer (in words the reader reads).
+function cardTakeWords() {
+  try {
+    cardTakeLanguages(JSON.parse(cardElement('card-words').textContent));
+  } catch (e) {
+    console.error('card-words: not the page\'s words; the page speaks English');
+  }
+  cardLanguage = cardLanguageFor(navigator.languages && navigator.languages.length ? navigator.languages : [navigator.language]);
+  cardSpeakReadersLanguage();
+  cardElement('compose').hidden = false;
+}
 
-// The page as it was opened, less the program's script, which comes after
-// this one and never changes. Kept before anything on the page changes, so
-// that a saved copy differs from the opened file only in its name block
-// (a page from disk cannot read its own file).
+// The card's pictures (base64 in a data block of the page), as it reads them from its working folder.
+const cardAssets = JSON.parse(cardElement('card-assets').textContent);
+
+// One of the card's files, written again (or removed, for no BYTES) where
+// it reads it, through the calls the program's file system exports under
+// the names its minifier keeps.
+function cardWriteFile(path, bytes) {
+  const slash = path.lastIndexOf('/');
+  try {
+    Module.FS_unlink(path);
+  } catch (e) {
+    // there was none
+  }
+  if (bytes)
+    Module.FS_createDataFile(path.slice(0, slash) || '/', path.slice(slash + 1), bytes, true, true, true);
+}
+
+// The tune, once its block has arrived and the card's folder is made: the
+// card starts it at its first idle frame after that.
+function cardWriteTune() {
+  if (!cardPage.tune || !cardPage.folderMade || Module.cardTuneArrived)
+    return;
+  cardWriteFile('/assets/ha_xmas.m4a', cardPage.tune);
+  Module.cardTuneArrived = true;
+}
+
+// The page as it was opened, less the scripts and blocks after its core
+// script (they arrive later, and never change). Kept before anything on the
+// page changes, so that a saved copy differs from the opened file only in
+// its name block (a page from disk cannot read its own file).
 function cardKeepPage() {
   cardPage.original = document.documentElement.cloneNode(true);
   cardPage.original.removeAttribute('class');  // a link's, which each copy's first script sets for itself
 }
 
 function cardSavedPage(name) {
-  const page = cardPage.original.cloneNode(true), block = cardNameToBlock(name);
-  page.querySelector('body').appendChild(cardElement('card-program').cloneNode(true));
+  const page = cardPage.original.cloneNode(true), block = cardNameToBlock(name), body = page.querySelector('body');
+  for (let node = cardPage.core.nextSibling; node; node = node.id == 'card-video' ? null : node.nextSibling)
+    body.appendChild(node.cloneNode(true));
   page.querySelector('#canvas').setAttribute('aria-label', cardElement('canvas').getAttribute('aria-label'));
   page.querySelector('#still').setAttribute('alt', cardElement('still').alt);
   if (cardPage.stillName === name)
@@ -125,13 +182,9 @@ function cardGlyphsFor(name) {
 // The card's name files: the bytes it draws, and the glyphs where it draws
 // those instead.
 function cardWriteName(drawable) {
-  Module.FS.writeFile('/name', drawable.bytes);
-  for (const [path, bytes] of [['/name-cells', drawable.cells], ['/name-glyphs.png', drawable.png]]) {
-    if (bytes)
-      Module.FS.writeFile(path, bytes);
-    else if (Module.FS.analyzePath(path).exists)
-      Module.FS.unlink(path);
-  }
+  cardWriteFile('/name', drawable.bytes);
+  cardWriteFile('/name-cells', drawable.cells);
+  cardWriteFile('/name-glyphs.png', drawable.png);
   Module.cardNewName = true;
 }
 
@@ -144,39 +197,62 @@ function cardUseName(name) {
   const drawable = plain ? cardNameBytes(clean) : cardGlyphsFor(clean);
   cardPage.name = drawable.kept;
   cardPage.glyphs = plain ? null : drawable;
-  if (Module.FS)  // else the card has not loaded yet, and starts with this name
+  if (cardPage.folderMade)  // else the card has not loaded yet, and starts with this name
     cardWriteName(drawable);
   const shown = cardLaidOut(plain ? drawable.drawn : drawable.shown);
   cardElement('canvas').setAttribute('aria-label', (CARD_GREETING + ' ' + (plain ? shown : drawable.kept)).trim());
   cardElement('still').alt = cardElement('canvas').getAttribute('aria-label');
-  cardElement('drawn-as').textContent = shown != drawable.kept ? cardSaid('drawnAs', { name: shown }) : '';
+  cardLine('drawn-as', shown != drawable.kept && 'drawnAs', { name: shown });
   const letters = plain ? drawable.drawn.length : drawable.shown.length;
-  cardElement('name-cut').textContent = drawable.cut ? cardSaid('nameCut', { limit: CARD_NAME_LIMIT, count: letters }) : '';
+  cardLine('name-cut', drawable.cut && 'nameCut', { limit: CARD_NAME_LIMIT, count: letters });
 }
 
 const Module = window.Module = {
   canvas: cardElement('canvas'),
   print: function (text) { console.log(text); },
   printErr: function (text) { console.error(text); },
-  // Before the card starts: its files, as it reads them from its working folder.
+  // Before the card starts: its files, as it reads them from its working
+  // folder (the tune too, where it arrived first).
   preRun: [function () {
-    Module.FS.mkdir('/assets');
+    Module.FS_createPath('/', 'assets', true, true);
     for (const path in cardAssets)
-      Module.FS.writeFile(path, cardAssetBytes(path));
+      cardWriteFile(path, cardFromBase64(cardAssets[path]));
+    cardPage.folderMade = true;
+    cardWriteTune();
     cardUseName(cardPage.name !== null ? cardPage.name : cardNameAtStart());
     Module.cardNewName = false;  // the card reads this name when it sets up
   }],
+  // A part of the page after the program has arrived: the words of every
+  // language, or the tune. Each is taken once.
+  cardArrived: function () {
+    if (!cardPage.wordsTaken && cardElement('card-words')) {
+      cardPage.wordsTaken = true;
+      cardTakeWords();
+    }
+    const tune = !cardPage.tune && cardElement('card-tune');
+    if (tune) {
+      cardPage.tune = cardFromBase64(JSON.parse(tune.textContent)['/assets/ha_xmas.m4a']);
+      cardWriteTune();
+    }
+  },
+  // The video maker, the page's last script: a video asked for before it came is made now.
+  cardVideoArrived: function (makeVideo) {
+    cardVideo.make = makeVideo;
+    if (cardVideo.wanted)
+      cardStartVideo();
+  },
   // Without WebGL the card cannot move: its still stays in its place.
   cardCannotAnimate: function () {
     cardElement('canvas').hidden = true;
-    cardElement('status').textContent = cardSaid('cannotAnimate');
+    cardLine('status', 'cannotAnimate');
   },
   // Each frame of the set-up card, before the browser shows it: the first
   // puts the live card in the still's place, and the first one with a new
-  // name becomes the still, shrunk to the card's 640 x 480.
+  // name after a still is asked for becomes the still, shrunk to the card's
+  // 640 x 480.
   cardFrameDrawn: function () {
     document.body.classList.add('live');
-    if (Module.cardNewName || cardPage.stillName === cardPage.name)
+    if (Module.cardNewName || !cardPage.stillWaiting)
       return;
     const still = Object.assign(document.createElement('canvas'), { width: 640, height: 480 });
     still.getContext('2d').drawImage(cardElement('canvas'), 0, 0, 640, 480);
@@ -195,9 +271,11 @@ const Module = window.Module = {
     const again = document.createElement('button');
     again.id = 'again';
     again.type = 'button';
-    again.textContent = cardSaid('again');
     again.addEventListener('click', function () { location.reload(); });
-    cardElement('status').replaceChildren(cardSaid('ended') + ' ', again);
+    cardSayIn('status', function (status) {
+      again.textContent = cardSaid('again');
+      status.replaceChildren(cardSaid('ended') + ' ', again);
+    });
   }
 };
 
@@ -247,35 +325,40 @@ function cardSavePicture() {
   });
 }
 
-function cardShowVideo(making, line) {
+function cardShowVideo(making, key, values) {
   cardElement('video-making').hidden = !making;
   cardElement('make-video').disabled = making;
-  cardElement('video-line').textContent = line;
+  cardLine('video-line', key, values);
 }
 
 // Makes the video with the typed name, its frames counted on the bar; once
 // it is ready, offers the system's share sheet where it takes the file
-// (that needs a fresh tap), else a download.
+// (that needs a fresh tap), else a download. Asked for before the video
+// maker (the page's last script) has arrived, it says so and starts when
+// the maker comes.
 function cardStartVideo() {
   cardElement('share-video').hidden = cardElement('save-video').hidden = true;
   if (!window.VideoEncoder || !window.VideoFrame)
-    return cardShowVideo(false, cardSaid('noWebCodecs'));
+    return cardShowVideo(false, 'noWebCodecs');
   clearTimeout(cardPage.pending);  // the name is the one typed now, for the whole video
   cardUseTypedName();
+  cardVideo.wanted = !cardVideo.make;
+  if (cardVideo.wanted)
+    return cardShowVideo(true, 'videoComing');
   cardVideo.stopped = false;
-  cardShowVideo(true, cardSaid('making'));
+  cardShowVideo(true, 'making');
   const bar = cardElement('video-progress');
-  const card = { program: Module, tune: cardAssetBytes('/assets/ha_xmas.m4a') };
-  makeVideo(card, function (done, all) { bar.max = all; bar.value = done; }, function () { return cardVideo.stopped; }).then(function (made) {
+  const card = { program: Module, tune: cardPage.tune };
+  cardVideo.make(card, function (done, all) { bar.max = all; bar.value = done; }, function () { return cardVideo.stopped; }).then(function (made) {
     if (!made)
-      return cardShowVideo(false, cardSaid('cancelled'));
+      return cardShowVideo(false, 'cancelled');
     const type = made.form.container, name = cardFileName(cardPage.name).replace(/\.html$/, '.' + type);
     cardVideo.file = new File([made.blob], name, { type: made.blob.type });
-    cardShowVideo(false, cardSaid(type == 'mp4' ? 'ready' : 'readyWebm'));
+    cardShowVideo(false, type == 'mp4' ? 'ready' : 'readyWebm');
     const shareable = navigator.canShare && navigator.canShare({ files: [cardVideo.file] });
     cardElement(shareable ? 'share-video' : 'save-video').hidden = false;
   }, function (e) {
-    cardShowVideo(false, cardSaid('failed', { reason: e.said ? cardSaid(e.said) : e.message }));
+    cardShowVideo(false, 'failed', { reason: e.said ? cardSaid(e.said) : e.message });
   });
 }
 
@@ -313,9 +396,9 @@ function cardTyped() {
   cardPage.pending = setTimeout(cardUseTypedName, 1000);
 }
 
+// The composer's button is shown once the reader's words have arrived (a control that works only with scripts).
 function cardStartPage() {
   const served = location.protocol == 'http:' || location.protocol == 'https:';
-  cardElement('compose').hidden = false;  // a control that works only with scripts
   cardElement('copy-link').hidden = !served;
   cardElement('no-link').hidden = served;
   cardElement('compose').addEventListener('click', cardOpenComposer);
@@ -325,7 +408,11 @@ function cardStartPage() {
   cardElement('copy-link').addEventListener('click', cardCopyLink);
   cardElement('save-picture').addEventListener('click', cardSavePicture);
   cardElement('make-video').addEventListener('click', cardStartVideo);
-  cardElement('cancel-video').addEventListener('click', function () { cardVideo.stopped = true; });
+  cardElement('cancel-video').addEventListener('click', function () {
+    cardVideo.stopped = true;
+    if (cardVideo.wanted)
+      cardShowVideo(cardVideo.wanted = false, 'cancelled');
+  });
   cardElement('share-video').addEventListener('click', cardShareVideo);
   cardElement('save-video').addEventListener('click', function () { cardDownload(cardVideo.file, cardVideo.file.name); });
   addEventListener('hashchange', function () {
@@ -336,6 +423,5 @@ function cardStartPage() {
 }
 
 cardKeepPage();
-cardSpeakReadersLanguage();
 cardPage.carried = cardCarriedGlyphs();
 cardStartPage();

@@ -1,31 +1,23 @@
 // The page's words in its reader's language: the first of the browser's
 // languages that the page has, else English. Each language's words are one
 // file under web/lang/, with every key of English's and its placeholders
-// ("{name}"). The card's own greeting is not among them: it is the card's,
-// drawn in its picture.
-import ar from './lang/ar.json';
-import de from './lang/de.json';
-import el from './lang/el.json';
+// ("{name}"). English is the page's own, in its script from the start; the
+// others arrive after the program, in one data block of the page, and are
+// taken in by cardTakeLanguages. The card's own greeting is not among them:
+// it is the card's, drawn in its picture.
 import en from './lang/en.json';
-import es from './lang/es.json';
-import fr from './lang/fr.json';
-import he from './lang/he.json';
-import hi from './lang/hi.json';
-import it from './lang/it.json';
-import ja from './lang/ja.json';
-import ko from './lang/ko.json';
-import nl from './lang/nl.json';
-import pl from './lang/pl.json';
-import pt from './lang/pt.json';
-import ru from './lang/ru.json';
-import tr from './lang/tr.json';
-import uk from './lang/uk.json';
-import zh from './lang/zh.json';
 
-export const CARD_LANGUAGES = { ar, de, el, en, es, fr, he, hi, it, ja, ko, nl, pl, pt, ru, tr, uk, zh };
+export const CARD_LANGUAGES = { en };
 const CARD_RIGHT_TO_LEFT = ['ar', 'he'];
 // Chinese in traditional characters, which the page does not have.
 const CARD_TRADITIONAL = ['hant', 'tw', 'hk', 'mo'];
+
+// Every language's words (an object of them by language code), beside English's.
+export function cardTakeLanguages(languages) {
+  for (const [language, words] of Object.entries(languages))
+    if (language != 'en' && words && typeof words == 'object')
+      CARD_LANGUAGES[language] = { ...en, ...words };  // a key missing in a saved file's copy is said in English
+}
 
 // The page's language for the browser's (language tags, best first).
 export function cardLanguageFor(tags) {

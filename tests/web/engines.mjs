@@ -8,8 +8,10 @@ import { createServer } from 'node:net';
 
 // Put right after <head> in a test copy of the page, before its policy: console
 // lines, uncaught errors, what the policy refused, the tune's decodes and
-// starts; the WebGL drawing kept to be read back, and the first paint read at
-// the first texture upload, which follows it.
+// starts; the WebGL drawing kept to be read back, the first paint read at
+// the first texture upload, which follows it, and 4,096 bytes spread over
+// the live card's first frame (read when the page marks itself live, before
+// the card draws again).
 export const PROBE = `<script>(() => {
   const test = window.cardTest = { lines: [], refused: [], decodes: 0, starts: 0, firstPaint: null };
   for (const level of ['log', 'warn', 'error'])
@@ -26,6 +28,12 @@ export const PROBE = `<script>(() => {
       this.drawingBufferHeight - 1 - y * scale, 1, 1, this.RGBA, this.UNSIGNED_BYTE, pixel), [...pixel.slice(0, 3)]));
     return upload.apply(this, a);
   };
+  new MutationObserver(() => {
+    if (test.firstFrame || !document.body?.classList.contains('live')) return;
+    const gl = document.getElementById('canvas').getContext('webgl'), frame = new Uint8Array(gl.drawingBufferWidth * gl.drawingBufferHeight * 4);
+    gl.readPixels(0, 0, gl.drawingBufferWidth, gl.drawingBufferHeight, gl.RGBA, gl.UNSIGNED_BYTE, frame);
+    test.firstFrame = Array.from({ length: 4096 }, (_, i) => frame[Math.floor(i * frame.length / 4096)]);
+  }).observe(document, { subtree: true, attributes: true, attributeFilter: ['class'] });
   const decode = AudioContext.prototype.decodeAudioData, start = AudioBufferSourceNode.prototype.start;
   AudioContext.prototype.decodeAudioData = function (data, ok, ...rest) {
     return decode.call(this, data, (tune) => { test.decodes++; ok(tune); }, ...rest);
@@ -78,7 +86,8 @@ async function launchWebKit(width, height, language) {
   const env = language ? { ...process.env, LANGUAGE: language.replace('-', '_'), LANG: locale, LC_ALL: locale } : process.env;
   const port = free.address().port, server = (free.close(), spawn('/usr/bin/WebKitWebDriver', [`--port=${port}`], { stdio: 'ignore', env }));
   process.on('exit', () => server.kill());  // also when a check fails and the test exits at once
-  const capabilities = { browserName: 'MiniBrowser',
+  // Commands do not wait for a page to load (a test's page held back mid-way never does): goto waits itself.
+  const capabilities = { browserName: 'MiniBrowser', pageLoadStrategy: 'none',
     'webkitgtk:browserOptions': { binary: '/usr/lib/x86_64-linux-gnu/webkit2gtk-4.1/MiniBrowser', args: ['--automation'] } };
   let driver = null;
   for (const end = Date.now() + 60000; !driver && Date.now() < end; await new Promise((r) => setTimeout(r, 200)))
@@ -88,7 +97,12 @@ async function launchWebKit(width, height, language) {
   const [outerW, outerH, innerW, innerH] = await driver.executeScript('return [outerWidth, outerHeight, innerWidth, innerHeight]');
   await driver.manage().window().setRect({ width: width + outerW - innerW, height: height + outerH - innerH });
   return {
-    goto: (url) => driver.get(url),
+    goto: async (url) => {
+      const from = await driver.executeScript('window.cardLeft = true; return location.href');
+      await driver.get(url);
+      for (const end = Date.now() + 60000; from.split('#')[0] != url.split('#')[0] && Date.now() < end; await new Promise((r) => setTimeout(r, 100)))
+        if (await driver.executeScript('return !window.cardLeft && document.readyState == "complete"').catch(() => false)) return;
+    },
     evaluate: (fn, ...a) => driver.executeScript(`return (${fn}).apply(null, arguments)`, ...a),
     click: (x, y) => driver.actions().move({ x, y, origin: Origin.VIEWPORT }).click().perform(),
     clickOn: async (selector) => (await driver.findElement(By.css(selector))).click(),

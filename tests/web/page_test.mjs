@@ -25,7 +25,7 @@ expect('the policy first in the head', page.indexOf('http-equiv') < page.indexOf
 // Previews: the card's own words; a picture only with an absolute address.
 const site = 'https://cards.example.org/holiday/', work = mkdtempSync(join(tmpdir(), 'card-site-'));
 execFileSync('node', [join(root, 'web/make_page.mjs'), join(built, 'holiday-card.js'), join(root, 'name'), join(root, 'assets'),
-  join(built, 'still.jpg'), join(work, 'holiday-card.html'), site]);
+  join(built, 'pictures'), join(built, 'still.jpg'), join(work, 'holiday-card.html'), site]);
 const served = readFileSync(join(work, 'holiday-card.html'), 'utf8');
 for (const [key, want, wantServed] of [['og:title', 'HAPPY HOLIDAYS'], ['og:description', 'An animated holiday card with a tune'],
   ['og:type', 'website'], ['twitter:card', 'summary', 'summary_large_image'], ['og:image', null, `${site}holiday-card.jpg`],
@@ -34,6 +34,14 @@ for (const [key, want, wantServed] of [['og:title', 'HAPPY HOLIDAYS'], ['og:desc
   expect(`${key} of the page for ${site}`, tag(served, key), wantServed ?? want);
 }
 expect('the still beside it', readFileSync(join(work, 'holiday-card.jpg')).equals(readFileSync(join(built, 'still.jpg'))), true);
+
+// The page's pictures, recompressed, decode to the assets' every pixel (FFmpeg's decoder, as RGBA); its
+// words are every language's but English's, which the page is written in.
+const block = (id) => JSON.parse(page.match(new RegExp(`<script type="application/json" id="${id}">([^<]*)</script>`))[1]);
+const rgba = (png) => execFileSync('ffmpeg', ['-v', 'error', '-i', '-', '-f', 'rawvideo', '-pix_fmt', 'rgba', '-'], { input: png, maxBuffer: 1 << 24 });
+for (const [path, base64] of Object.entries(block('card-assets')))
+  expect(`${path}'s pixels`, rgba(Buffer.from(base64, 'base64')).equals(rgba(readFileSync(join(root, path)))), true);
+expect('the words', Object.keys(block('card-words')).join(), 'ar,de,el,es,fr,he,hi,it,ja,ko,nl,pl,pt,ru,tr,uk,zh');
 
 // Records as Firefox and Chromium give them (Firefox's: reserved bits 0, each header byte twice), and one cut short.
 const hex = (text) => Buffer.from(text.replace(/ /g, ''), 'hex'), chromium = '0142c01effe10012 6742c01e8c8d40501ed37010d0107844235001 000468ce3c80';

@@ -135,10 +135,10 @@ EM_JS(void, page_stop_tune, (), {
         Module['cardAudio'].close();
 });
 
-// Keys typed into the page's own fields (the name) are not the card's.
+// Keys typed into the page's own fields (the name, the message) are not the card's.
 EM_JS(int, page_typing, (), {
     var focused = document.activeElement;
-    return focused && focused.tagName == 'INPUT' ? 1 : 0;
+    return focused && (focused.tagName == 'INPUT' || focused.tagName == 'TEXTAREA') ? 1 : 0;
 });
 
 // True once after the page has written another name for the card.

@@ -171,17 +171,20 @@ export function cardFromBase64(text) {
 export const cardToBase64 = (bytes) => btoa(Array.from(bytes, (b) => String.fromCharCode(b)).join(''));
 
 // A link always carries the name as #from= and its UTF-8 bytes
-// percent-encoded, so that people can write such links by hand too.
-export function cardLinkTo(address, name) {
-  return address.split('#')[0] + '#from=' + encodeURIComponent(name);
+// percent-encoded, so that people can write such links by hand too; then
+// the sender's message, where there is one, as &msg= and its code
+// (message.js), which a name's "&" (as %26) never reads as.
+export function cardLinkTo(address, name, messageCode) {
+  return address.split('#')[0] + '#from=' + encodeURIComponent(name) + (messageCode ? '&msg=' + messageCode : '');
 }
 
 // The name in an address, or null where it has none or it cannot be read.
 export function cardNameFromAddress(hash) {
   if (hash.indexOf('#from=') != 0)
     return null;
+  const end = hash.indexOf('&msg=');
   try {
-    return decodeURIComponent(hash.slice(6));
+    return decodeURIComponent(hash.slice(6, end < 0 ? undefined : end));
   } catch (e) {
     console.error('#from=: not percent-encoded UTF-8; the name in the page is drawn instead');
     return null;

@@ -80,16 +80,17 @@ const label = escapeAttribute(`HAPPY HOLIDAYS AND A HAPPY NEW YEAR FROM ${name.r
 if (!existsSync(still) || !statSync(still).size)
   fail(`${still}: no still of the card (tools/build-web draws it)`);
 
-// Two scripts: the page's core, which the first frame needs, and the video
-// maker, last in the page. The page's words stay UTF-8, as the page is,
+// Three scripts: the page's core, which the first frame needs, the sender's
+// message's, right after the program, and the video maker, last in the page. The page's words stay UTF-8, as the page is,
 // rather than escaped (a Cyrillic letter is two bytes, not six).
 const bundled = (entry) => buildSync({ entryPoints: [join(pages, entry)], bundle: true, minify: true, format: 'iife', charset: 'utf8',
   target: 'es2020', write: false, logLevel: 'warning' }).outputFiles[0].text;
-const [core, videoMaker] = [bundled('page.js'), bundled('video_arrives.js')];
+const [core, message, videoMaker] = [bundled('page.js'), bundled('message_page.js'), bundled('video_arrives.js')];
 const programText = `${readFileSync(program, 'utf8')}\n`;
 // A script element ends at "</script" (and misreads one after "<!--"); a
 // data block's JSON has every "<" escaped.
-for (const [part, text] of [[namePath, name], [program, programText], [join(pages, 'page.js'), core], [join(pages, 'video_arrives.js'), videoMaker]])
+for (const [part, text] of [[namePath, name], [program, programText], [join(pages, 'page.js'), core], [join(pages, 'message_page.js'), message],
+  [join(pages, 'video_arrives.js'), videoMaker]])
   if (/<\/script|<!--/i.test(text))
     fail(`${part}: holds "</script" or "<!--", which would end the page's script early`);
 const dataBlock = (value) => JSON.stringify(value).replace(/</g, '\\u003c');
@@ -116,9 +117,10 @@ for (const file of ['tormbriskchristmas.png', 'font.png'])
 
 // Each placeholder once, its text as it is (a function, so that "$" in it means nothing).
 const parts = { NAME: name, LABEL: label, STILL: readFileSync(still).toString('base64'), PREVIEW: previewTags(address),
-  ASSETS: dataBlock(files), PAGE_JS: core, PROGRAM: programText, WORDS: dataBlock(words), TUNE: dataBlock(tune), VIDEO_JS: videoMaker };
+  ASSETS: dataBlock(files), PAGE_JS: core, PROGRAM: programText, MESSAGE_JS: message, WORDS: dataBlock(words), TUNE: dataBlock(tune),
+  VIDEO_JS: videoMaker };
 const template = readFileSync(join(pages, 'page.html'), 'utf8');
-parts.POLICY = policy(template, [core, programText, videoMaker]);
+parts.POLICY = policy(template, [core, programText, message, videoMaker]);
 const page = template.replace(/@([A-Z_]+)@/g, (all, key) => (key in parts ? parts[key] : all));
 writeFileSync(`${output}.new`, page);
 renameSync(`${output}.new`, output);

@@ -53,18 +53,19 @@ function cardLine(id, key, values) {
 // The page's own words and labels, by element, put into the reader's
 // language once the page as it was opened is kept (a saved copy speaks to
 // its own reader).
-const CARD_PAGE_WORDS = [['hint', 'hint'], ['compose', 'compose'], ['name-label', 'yourName'], ['preview', 'preview'],
+const CARD_PAGE_WORDS = [['hint', 'hint'], ['compose', 'compose'], ['name-label', 'yourName'], ['message-label', 'yourMessage'], ['preview', 'preview'],
   ['save', 'save'], ['make-video', 'makeVideo'], ['save-picture', 'savePicture'], ['copy-link', 'copyLink'],
   ['cancel-video', 'cancel'], ['share-video', 'shareVideo'], ['save-video', 'saveVideo'], ['no-link', 'noLink']];
-const CARD_PAGE_LABELS = [['link', 'linkLabel'], ['video-progress', 'progressLabel']];
+const CARD_PAGE_LABELS = [['link', 'aria-label', 'linkLabel'], ['video-progress', 'aria-label', 'progressLabel'],
+  ['message-field', 'placeholder', 'messagePlaceholder']];
 
 function cardSpeakReadersLanguage() {
   document.documentElement.lang = cardLanguage;
   document.documentElement.dir = cardDirectionOf(cardLanguage);
   for (const [id, key] of CARD_PAGE_WORDS)
     cardElement(id).textContent = cardSaid(key);
-  for (const [id, key] of CARD_PAGE_LABELS)
-    cardElement(id).setAttribute('aria-label', cardSaid(key));
+  for (const [id, attribute, key] of CARD_PAGE_LABELS)
+    cardElement(id).setAttribute(attribute, cardSaid(key));
   for (const [id, say] of cardSayings)
     say(cardElement(id));
 }
@@ -121,6 +122,7 @@ function cardSavedPage(name) {
   const page = cardPage.original.cloneNode(true), block = cardNameToBlock(name), body = page.querySelector('body');
   for (let node = cardPage.core.nextSibling; node; node = node.id == 'card-video' ? null : node.nextSibling)
     body.appendChild(node.cloneNode(true));
+  page.querySelector('#message').replaceWith(cardElement('message').cloneNode(true));  // the message shown, as text of the page
   page.querySelector('#canvas').setAttribute('aria-label', cardElement('canvas').getAttribute('aria-label'));
   page.querySelector('#still').setAttribute('alt', cardElement('still').alt);
   if (cardPage.stillName === name)
@@ -242,6 +244,8 @@ const Module = window.Module = {
       cardStartVideo();
   },
   // Without WebGL the card cannot move: its still stays in its place.
+  // A line of the page in its reader's words, for the message's script too.
+  cardLine: cardLine,
   cardCannotAnimate: function () {
     cardElement('canvas').hidden = true;
     cardLine('status', 'cannotAnimate');
@@ -279,8 +283,10 @@ const Module = window.Module = {
   }
 };
 
+// The typed name on the card, and the typed message with it.
 function cardUseTypedName() {
   cardUseName(cardElement('name-field').value);
+  Module.cardMessage.typed();
 }
 
 // A file downloaded as single-file pages do: a link to it, clicked.
@@ -348,7 +354,7 @@ function cardStartVideo() {
   cardVideo.stopped = false;
   cardShowVideo(true, 'making');
   const bar = cardElement('video-progress');
-  const card = { program: Module, tune: cardPage.tune };
+  const card = { program: Module, tune: cardPage.tune, message: Module.cardMessage.text };
   cardVideo.make(card, function (done, all) { bar.max = all; bar.value = done; }, function () { return cardVideo.stopped; }).then(function (made) {
     if (!made)
       return cardShowVideo(false, 'cancelled');
@@ -362,15 +368,17 @@ function cardStartVideo() {
   });
 }
 
-// The file alone: a messenger that gets text beside a file may drop the file.
+// The file, with the message as its text where the system takes text with files.
 function cardShareVideo() {
-  navigator.share({ files: [cardVideo.file] }).catch(function () {});
+  const text = Module.cardMessage.text, shared = { files: [cardVideo.file], text };
+  navigator.share(text && navigator.canShare(shared) ? shared : { files: [cardVideo.file] }).catch(function () {});
 }
 
-function cardCopyLink() {
+async function cardCopyLink() {
   cardUseTypedName();
+  await Module.cardMessage.coding;
   const field = cardElement('link');
-  field.value = cardLinkTo(location.href, cardPage.name);
+  field.value = cardLinkTo(location.href, cardPage.name, Module.cardMessage.code);
   field.hidden = false;
   field.select();
   if (navigator.clipboard)
@@ -386,6 +394,7 @@ function cardOpenComposer() {
   cardElement('compose').setAttribute('aria-expanded', String(open));
   if (open) {
     cardElement('name-field').value = cardPage.name;
+    cardElement('message-field').value = Module.cardMessage.text;
     cardElement('name-field').select();  // typing replaces the name that came with the card
   }
 }
@@ -403,6 +412,7 @@ function cardStartPage() {
   cardElement('no-link').hidden = served;
   cardElement('compose').addEventListener('click', cardOpenComposer);
   cardElement('name-field').addEventListener('input', cardTyped);
+  cardElement('message-field').addEventListener('input', cardTyped);
   cardElement('preview').addEventListener('click', cardUseTypedName);
   cardElement('save').addEventListener('click', cardSave);
   cardElement('copy-link').addEventListener('click', cardCopyLink);

@@ -1,7 +1,8 @@
 // The card as a video, made in the page faster than it plays: each frame is
 // the card program's own, drawn at its pulse by card_draw_video_frame while
 // the live card rests, encoded with the browser's WebCodecs VideoEncoder;
-// the page's AAC tune goes in as the packets it already is. MP4 (H.264,
+// with a message, the video ends on it (video_message.js); the page's AAC
+// tune goes in as the packets it already is. MP4 (H.264,
 // Constrained Baseline, so no B-frames) where the browser can encode it,
 // else once WebM (VP8 or VP9) with the tune encoded as Opus. Bundled into
 // the page with mediabunny, which writes the files.
@@ -10,6 +11,7 @@ import {
   Output, WebMOutputFormat,
 } from 'mediabunny';
 import { wellFormedAvcRecord } from './avc_record.js';
+import { framedWords, messagePages } from './video_message.js';
 
 const FPS = 30, WIDTH = 640, HEIGHT = 480, BITRATE = 2e6;
 // The card's pace with its 16 ms pause and a quick frame: 0.01 a step, a
@@ -177,13 +179,37 @@ async function startFile(form, tuneBytes) {
 
 // The card's frame K as the program draws it and turns it into I420
 // (BT.601 limited range, rows top first) on the GPU.
-function cardFrame(program, k) {
+function cardPlanes(program, k) {
   const at = program._card_draw_video_frame(FIRST_PHASE + PHASE_PER_SECOND * k / FPS);
   if (!at)
     throw saying('videoCardGone', 'the card has ended, or cannot draw the video here');
-  return new VideoFrame(program.HEAPU8.subarray(at, at + WIDTH * HEIGHT * 3 / 2), { format: 'I420', codedWidth: WIDTH,
-    codedHeight: HEIGHT, timestamp: Math.round(k * 1e6 / FPS), duration: Math.round(1e6 / FPS),
-    colorSpace: { primaries: 'smpte170m', transfer: 'smpte170m', matrix: 'smpte170m', fullRange: false } });
+  return program.HEAPU8.subarray(at, at + WIDTH * HEIGHT * 3 / 2);
+}
+
+// Frame K of the video, from its I420 PLANES.
+const videoFrame = (planes, k) => new VideoFrame(planes, { format: 'I420', codedWidth: WIDTH, codedHeight: HEIGHT,
+  timestamp: Math.round(k * 1e6 / FPS), duration: Math.round(1e6 / FPS),
+  colorSpace: { primaries: 'smpte170m', transfer: 'smpte170m', matrix: 'smpte170m', fullRange: false } });
+
+// The video's frames: the card's while the tune plays and a second after,
+// then, with a message, each of its pages over the card's last frame
+// dimmed. FRAME(k) gives frame K's planes; FRAMES is how many.
+function videoFrames(card, seconds) {
+  const frames = Math.ceil((seconds + AFTER_THE_TUNE) * FPS), pages = card.message ? messagePages(card.message) : [];
+  let last = null, page = null, pageEnds = frames;
+  return {
+    frames: frames + pages.reduce((sum, p) => sum + Math.round(p.seconds * FPS), 0),
+    frame(k) {
+      if (k < frames)
+        return k + 1 < frames ? cardPlanes(card.program, k) : (last = cardPlanes(card.program, k).slice());
+      if (k == pageEnds) {
+        page = pages.shift();
+        pageEnds += Math.round(page.seconds * FPS);
+        page.planes = framedWords(last, page.words);
+      }
+      return page.planes;
+    },
+  };
 }
 
 // A turn for the page's own tasks (the encoder's output, the bar, Cancel)
@@ -233,11 +259,11 @@ async function makeVideoAs(form, card, progress, stopped) {
   });
   try {
     encoder.configure(encoderConfig(form));
-    const frames = Math.ceil((seconds + AFTER_THE_TUNE) * FPS);
+    const { frames, frame: planes } = videoFrames(card, seconds);
     for (let k = 0; k < frames && !failure && !stopped(); k++) {
       if (document.hidden)
         await pageShown(hidden = true);
-      const frame = cardFrame(card.program, k);
+      const frame = videoFrame(planes(k), k);
       encoder.encode(frame, { keyFrame: k == 0 });
       frame.close();
       if ((k + 1) % FPS == 0 || k + 1 == frames)
@@ -265,8 +291,9 @@ async function makeVideoAs(form, card, progress, stopped) {
 // The video of the card as it is now, in the first form this browser can
 // encode (asked one at a time: each question takes Chromium some 0.1 s); an
 // H.264 encoder that fails (some claim support, then fail at the first
-// frame) gives way once to WebM. CARD holds the program (Module) and the
-// tune's MP4. Resolves to { blob, form }, or null when cancelled.
+// frame) gives way once to WebM. CARD holds the program (Module), the
+// tune's MP4 and the sender's message (empty for none). Resolves to
+// { blob, form }, or null when cancelled.
 export async function makeVideo(card, progress, stopped) {
   await restLiveCard(card.program, true);
   try {

@@ -29,7 +29,8 @@ async function waitFor(what, check, seconds = 60) {
 
 // FOLDER's files over HTTP on the loopback address, the probe put in each
 // page, "/" being index.html; every path asked for is kept in log. A page
-// asked for with ?held=ID stops before the script element ID until release().
+// asked for with ?held=ID stops before the script element ID until release();
+// one asked for with ?scripts=off runs none, as a mail program's preview.
 async function serve(folder) {
   let release;
   const held = new Promise((resolve) => { release = resolve; });
@@ -39,6 +40,8 @@ async function serve(folder) {
     try {
       const file = path.endsWith('.html') ? readFileSync(path, 'utf8').replace('<head>', `<head>${PROBE}`) : readFileSync(path);
       const cut = hold ? file.search(new RegExp(`<script[^>]* id="${hold[1]}"`)) : file.length;
+      if (request.url.includes('scripts=off'))
+        response.setHeader('Content-Security-Policy', "script-src 'none'");
       response.write(file.slice(0, cut));
       await (hold && held);
       response.end(file.slice(cut));
@@ -273,7 +276,44 @@ async function scenario(engine) {
   await until(browser, 'the sound woken by the tap', (s) => s.audio == 'running' && !s.decodes);
   late.release();
   await until(browser, 'the tune to start once it arrives', (s) => s.decodes == 1 && s.starts == 1 && !s.hint);
+  await messageTravels(browser, site);
   await Promise.all([site.close(), docs.close(), late.close(), browser.close()]);
+}
+
+// A message typed with a Latin name, a Russian paragraph, an Arabic one and
+// one of markup, as the preview shows it, a link opened afresh, the saved
+// card opened afresh and, for its text, with its scripts off: each
+// paragraph in its own direction, the markup as text. A link whose message
+// is broken opens the card without one, saying so.
+const MESSAGE = ['Дорогая бабушка, ждём тебя на Пасху!', 'جدتي العزيزة، نشتاق إليك', '<img src=x onerror=cardTestInjected=1> & "</script><!--'];
+const MESSAGE_SHOWN = ['ltr', 'rtl', 'ltr'].map((direction, i) => `${direction} ${MESSAGE[i]}`).join('\n');
+const messageShown = (browser) => browser.evaluate(() => !window.cardTestInjected &&
+  [...document.querySelectorAll('#message p')].map((p) => `${getComputedStyle(p).direction} ${p.textContent}`).join('\n'));
+
+async function messageTravels(browser, site) {
+  await browser.goto(`${site.url}/holiday-card.html`);
+  await browser.clickOn('#compose');
+  await browser.type('#name-field', 'Zoe');
+  await browser.type('#message-field', MESSAGE.join('\n'));
+  await browser.press('Escape');  // in the message's field, not the card's
+  await cardRuns(browser);
+  await browser.clickOn('#preview');
+  const shown = [['the preview', await messageShown(browser)]];
+  await browser.clickOn('#copy-link');
+  const link = await waitFor('the link', () => browser.evaluate(() => document.getElementById('link').value));
+  writeFileSync(`${work}/site/saved.html`, (await savedCard(browser)).saved);
+  for (const [what, address] of [['the link', link], ['the saved card', '/saved.html'], ['the saved card without scripts', '/saved.html?scripts=off']]) {
+    await browser.goto('about:blank');
+    await browser.goto(new URL(address, site.url).href);
+    shown.push([what, await waitFor(`the message of ${what}`, () => messageShown(browser))]);
+  }
+  const wrong = shown.filter(([, seen]) => seen != MESSAGE_SHOWN);
+  if (wrong.length) fail(`the message shows as ${wrong.map(([what, seen]) => `${JSON.stringify(seen)} in ${what}`).join('; ')}`);
+  await browser.goto('about:blank');
+  await browser.goto(`${site.url}/holiday-card.html#from=Zoe&msg=zBROKEN`);
+  await waitFor('the broken link named, without its message', async () => await glyphsLit(browser, '111') &&
+    (await state(browser)).lines.includes('#msg=: not compressed as the page compresses; the card opens without its message') &&
+    await messageShown(browser) === '');
 }
 
 // Names in the world's scripts, drawn on a black picture (the test's copy of
@@ -333,9 +373,9 @@ async function drawnFrom(browser, name) {
 // Tesseract's reading of one line, without spaces (the card's cells put gaps
 // between letters) and in small letters (an accent over a capital makes it
 // as small as the atlas's own accented capitals, and OCR reads it as small).
-function ocrLine(png, language) {
+function ocrLine(png, language, layout = '7') {
   writeFileSync(`${work}/ocr-${language}.png`, Buffer.from(png.split(',')[1], 'base64'));
-  const text = execFileSync('tesseract', [`${work}/ocr-${language}.png`, '-', '-l', language, '--psm', '7'], { stdio: ['ignore', 'pipe', 'ignore'] });
+  const text = execFileSync('tesseract', [`${work}/ocr-${language}.png`, '-', '-l', language, '--psm', layout], { stdio: ['ignore', 'pipe', 'ignore'] });
   return text.toString().normalize('NFC').toLowerCase().replace(/\s+/g, '');
 }
 
@@ -499,9 +539,13 @@ const cases = {
       [document.getElementById('video-line').textContent, document.getElementById('video-progress').value, document.getElementById('video-progress').max]));
     if (line != 'The video was cancelled.' || done == all) fail(`cancelled, the page says "${line}" after ${done} of ${all} frames`);
     await cardRuns(browser);
-    const shared = await videoMade(browser, 'Зоя Хосе');
-    if (shared.shared != 'files' || shared.type != 'video/mp4') fail(`shared ${shared.shared} (${shared.type})`);
-    await videoChecked(browser, shared, 'chromium', { file: 'Зоя-Хосе', lit: '11101111' });
+    const shared = await videoMade(browser, 'Зоя Хосе', null, VIDEO_MESSAGE);
+    if (shared.shared != 'files,text' || shared.type != 'video/mp4') fail(`shared ${shared.shared} (${shared.type})`);
+    await videoChecked(browser, shared, 'chromium', { file: 'Зоя-Хосе', lit: '11101111', message: 5 });
+    const ending = execFileSync('ffmpeg', ['-v', 'error', '-sseof', '-0.5', '-i', shared.path, '-frames:v', '1', '-vf',
+      "format=gray,geq=lum='if(gt(lum(X,Y),190),0,255)'", '-f', 'image2pipe', '-c:v', 'png', '-']);  // the white words alone, dark on light
+    const read = ocrLine(`data:image/png;base64,${ending.toString('base64')}`, 'rus', '6');
+    if (!['бабушка', 'пасху'].every((word) => read.includes(word))) fail(`the video's last frame reads "${read}"`);
     await browser.evaluate(() => { delete navigator.canShare; delete navigator.share; });
     await browser.evaluate(() => {
       const draw = Module._card_draw_video_frame;
@@ -615,12 +659,14 @@ const cases = {
   },
 };
 
+const VIDEO_MESSAGE = 'Дорогая бабушка, ждём тебя на Пасху!';
+
 // The composer's video of the typed name, as the page hands it to a download
 // (or to the share sheet, stood in before the page loaded): its file, its
 // name, what was shared and its frames; or the page's one line.
 // WHILE_MAKING, if given, runs once it has begun. Making it may take some
 // minutes on a busy machine.
-async function videoMade(browser, name, whileMaking) {
+async function videoMade(browser, name, whileMaking, message = '') {
   await browser.evaluate(() => {
     URL.createObjectURL = (file) => { cardTest.file = file; return 'blob:kept'; };
     HTMLAnchorElement.prototype.click = function () { cardTest.download = this.download; };
@@ -629,6 +675,7 @@ async function videoMade(browser, name, whileMaking) {
   if (!(await state(browser)).shown.includes('composer'))
     await browser.clickOn('#compose');
   await browser.type('#name-field', name);
+  await browser.type('#message-field', message);
   await browser.clickOn('#make-video');
   await whileMaking?.();
   const button = await waitFor('the video made', () => browser.evaluate(() => ['share-video', 'save-video'].find((id) =>
@@ -678,7 +725,8 @@ function avcRecordProblem(bytes) {
 // The made video as messengers take it: an MP4 of H.264 (Baseline or Main,
 // no B-frames) and AAC-LC, its index first and its decoder record as strict
 // players read it; else a WebM of VP8 and Opus. Either 4:2:0, 640 x 480 at
-// 30 a second, at most 16 MB, as long as the tune and up to 2 s more, named
+// 30 a second, at most 16 MB, as long as the tune and up to 2 s more (and
+// NAMED.message seconds of a message's page after it), named
 // after the name, decoded by FFmpeg without a word of warning; at 2 s and
 // 20 s the card's own frame at that pulse (the name's glyphs lit, PSNR 30 dB
 // or better, 28 dB from Firefox's and WebKit's encoders, which heed no
@@ -697,8 +745,9 @@ async function videoChecked(browser, video, engine, named = { file: 'Zoe-Jose', 
   const [seconds, tune, sound] = [Number(video.probe.format.duration), soundOf(TUNE), soundOf(video.path)];
   const [record, warnings] = [mp4 && avcRecordProblem(bytes), spawnSync('ffmpeg', ['-v', 'warning', '-i', video.path, '-f', 'null', '-']).stderr];
   if (record || warnings.length) fail(`the decoder record: ${record || 'as it should be'}; FFmpeg warns: ${warnings}`);
-  if ((mp4 && !(boxes.indexOf('moov') < boxes.indexOf('mdat'))) || bytes.length > 16e6 || seconds < tune.length / 22050 ||
-    seconds > tune.length / 22050 + 2 || video.name != `holiday-card-from-${named.file}.${mp4 ? 'mp4' : 'webm'}`)
+  const card = seconds - (named.message ?? 0);  // a message's page after the card's last frame
+  if ((mp4 && !(boxes.indexOf('moov') < boxes.indexOf('mdat'))) || bytes.length > 16e6 || card < tune.length / 22050 ||
+    card > tune.length / 22050 + 2 || video.name != `holiday-card-from-${named.file}.${mp4 ? 'mp4' : 'webm'}`)
     fail(`boxes ${boxes}, ${bytes.length} bytes, ${seconds} s for a tune of ${tune.length / 22050} s, named ${video.name}`);
   for (const t of [2, 20]) {
     const [own, coded] = [await cardFrameAt(browser, t), framesOf('-ss', `${t}`, '-i', video.path, '-frames:v', '1')];
@@ -707,7 +756,7 @@ async function videoChecked(browser, video, engine, named = { file: 'Zoe-Jose', 
     const lit = [...named.lit].every((bit, i) => (white(seen.slice(i * 384, (i + 1) * 384)) > 1 / 20) == (bit == '1'));
     if (!(psnr >= (engine == 'chromium' ? 30 : 28)) || !lit) fail(`at ${t} s the video is ${psnr.toFixed(1)} dB from the card's own frame, the name lit: ${lit}`);
   }
-  const sky = framesOf('-i', video.path, '-vf', `fps=2,crop=2:2:${SKY[0][0]}:${SKY[0][1]}`);  // 4:2:0 crops by twos
+  const sky = framesOf('-t', `${card}`, '-i', video.path, '-vf', `fps=2,crop=2:2:${SKY[0][0]}:${SKY[0][1]}`);  // 4:2:0 crops by twos
   const pulses = Array.from({ length: sky.length / 12 }, (_, i) => 0.5 - sky[i * 12] / 255);  // red is 0.5 - pulse, both ways
   const stray = (c) => Math.sqrt(pulses.reduce((sum, p, i) => sum + (p - 0.5 * Math.sin(0.3 * i + c)) ** 2, 0) / pulses.length);
   const straying = Math.min(...Array.from({ length: 629 }, (_, i) => stray(i / 100)));

@@ -107,7 +107,7 @@ async function launchWebKit(width, height, language) {
     click: (x, y) => driver.actions().move({ x, y, origin: Origin.VIEWPORT }).click().perform(),
     clickOn: async (selector) => (await driver.findElement(By.css(selector))).click(),
     press: (key) => driver.actions().sendKeys({ Escape: Key.ESCAPE }[key] ?? key).perform(),
-    type: async (selector, text) => { const field = await driver.findElement(By.css(selector)); await field.clear(); await field.sendKeys(text); },
+    type: async (selector, text) => { const field = await driver.findElement(By.css(selector)); await field.clear(); if (text) await field.sendKeys(text.replace(/\n/g, Key.ENTER)); },
     close: async () => { await driver.quit().catch(() => {}); server.kill(); },
   };
 }

@@ -4,7 +4,7 @@
 // slowed four times) on the network Lighthouse calls slow 4G (150 ms round
 // trips, 1.6 Mbit/s down, 0.75 up), its cache off. Checks nothing.
 // Prints, as medians of RUNS loads after navigation starts, for the bare
-// page and for a #from= link: when the still stands (its largest paint),
+// page, for a #from= link and for one with a message: when the still stands (its largest paint),
 // when the live card first draws (for a link, with the link's name), when
 // the tune is decoded; beside each, the compressed bytes of the page up to
 // what it needs, and the limit those bytes set: their time at 1.6 Mbit/s
@@ -18,6 +18,7 @@
 // (bench/package.json pins it: npm ci there first).
 // Usage: node bench/web_first_paint.mjs PAGE.html [RUNS] [--trace] [--lighthouse]
 import { launch } from '../tests/web/engines.mjs';
+import { cardMessageCode } from '../web/message.js';
 import { readFileSync, writeFileSync } from 'node:fs';
 import { createServer } from 'node:http';
 import { gzipSync } from 'node:zlib';
@@ -128,13 +129,14 @@ async function load(link, traced) {
 }
 
 console.log(`${page.length.toLocaleString('en-US')} bytes, ${served.length.toLocaleString('en-US')} with gzip, as a phone on slow 4G (4x slower processor), median of ${runs}:`);
-for (const link of ['', '#from=Zo%C3%AB']) {
+const message = await cardMessageCode('Dear Grandma,\nwe miss you, and the cat misses your lap.\nSee you at Easter!');
+for (const link of ['', '#from=Zo%C3%AB', `#from=Zo%C3%AB&msg=${message}`]) {
   const loads = [];
   for (let run = 0; run < runs; run++)
     loads.push(await load(link));
   const at = (key) => median(loads.map((s) => s[key] ?? Infinity));
   const elements = [...new Set(loads.map((seen) => seen.element))].join(', ');
-  console.log(link ? `opened by a link (${link}):` : 'the bare page:');
+  console.log(link ? `opened by a link (${link.length > 20 ? `${link.slice(0, 32)}…, with a message` : link}):` : 'the bare page:');
   console.log(`  first paint ${seconds(at('paint'))}; largest contentful paint ${seconds(at('largest'))} (${elements})`);
   if (!link)
     console.log(`  the still stands: ${seconds(at('largest'))} (${limit(NEEDS.still)})`);

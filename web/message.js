@@ -56,8 +56,10 @@ async function through(stream, bytes, limit = Infinity) {
 export async function cardMessageCode(text) {
   if (!text)
     return '';
-  const bytes = new TextEncoder().encode(text);
-  const plain = 'u' + toBase64Url(bytes), packed = 'z' + toBase64Url(await through(new CompressionStream('deflate-raw'), bytes));
+  const bytes = new TextEncoder().encode(text), plain = 'u' + toBase64Url(bytes);
+  if (typeof CompressionStream == 'undefined')
+    return plain;  // an older browser's links are only longer
+  const packed = 'z' + toBase64Url(await through(new CompressionStream('deflate-raw'), bytes));
   return packed.length < plain.length ? packed : plain;
 }
 
@@ -72,6 +74,8 @@ export async function cardMessageFromCode(code) {
   } catch (e) {
     throw new Error('not base64url');
   }
+  if (code[0] == 'z' && typeof DecompressionStream == 'undefined')
+    throw new Error('compressed, which this browser cannot read');
   if (code[0] == 'z')
     bytes = await through(new DecompressionStream('deflate-raw'), bytes, CARD_MESSAGE_BYTES).catch((e) => {
       throw new Error(e.message == 'longer than a message can be' ? e.message : 'not compressed as the page compresses');

@@ -53,8 +53,8 @@ function cardLine(id, key, values) {
 // The page's own words and labels, by element, put into the reader's
 // language once the page as it was opened is kept (a saved copy speaks to
 // its own reader).
-const CARD_PAGE_WORDS = [['hint', 'hint'], ['compose', 'compose'], ['name-label', 'yourName'], ['message-label', 'yourMessage'], ['preview', 'preview'],
-  ['save', 'save'], ['make-video', 'makeVideo'], ['save-picture', 'savePicture'], ['copy-link', 'copyLink'],
+const CARD_PAGE_WORDS = [['hint', 'hint'], ['compose', 'compose'], ['name-label', 'yourName'], ['message-label', 'yourMessage'],
+  ['preview', 'preview'], ['save', 'save'], ['make-video', 'makeVideo'], ['save-picture', 'savePicture'], ['copy-link', 'copyLink'],
   ['cancel-video', 'cancel'], ['share-video', 'shareVideo'], ['save-video', 'saveVideo'], ['no-link', 'noLink']];
 const CARD_PAGE_LABELS = [['link', 'aria-label', 'linkLabel'], ['video-progress', 'aria-label', 'progressLabel'],
   ['message-field', 'placeholder', 'messagePlaceholder']];
@@ -112,7 +112,8 @@ function cardWriteTune() {
 // The page as it was opened, less the scripts and blocks after its core
 // script (they arrive later, and never change). Kept before anything on the
 // page changes, so that a saved copy differs from the opened file only in
-// its name block (a page from disk cannot read its own file).
+// the sender's words: its name block and its message (a page from disk
+// cannot read its own file).
 function cardKeepPage() {
   cardPage.original = document.documentElement.cloneNode(true);
   cardPage.original.removeAttribute('class');  // a link's, which each copy's first script sets for itself
@@ -243,9 +244,9 @@ const Module = window.Module = {
     if (cardVideo.wanted)
       cardStartVideo();
   },
-  // Without WebGL the card cannot move: its still stays in its place.
   // A line of the page in its reader's words, for the message's script too.
   cardLine: cardLine,
+  // Without WebGL the card cannot move: its still stays in its place.
   cardCannotAnimate: function () {
     cardElement('canvas').hidden = true;
     cardLine('status', 'cannotAnimate');
@@ -420,8 +421,10 @@ function cardStartPage() {
   cardElement('make-video').addEventListener('click', cardStartVideo);
   cardElement('cancel-video').addEventListener('click', function () {
     cardVideo.stopped = true;
-    if (cardVideo.wanted)
-      cardShowVideo(cardVideo.wanted = false, 'cancelled');
+    if (!cardVideo.wanted)
+      return;
+    cardVideo.wanted = false;  // a video asked for before the maker came: none is made
+    cardShowVideo(false, 'cancelled');
   });
   cardElement('share-video').addEventListener('click', cardShareVideo);
   cardElement('save-video').addEventListener('click', function () { cardDownload(cardVideo.file, cardVideo.file.name); });

@@ -1,9 +1,12 @@
 // Takes the README's pictures of the browser card: on a phone held upright,
 // in a wide window, with the composer open on a name beyond ASCII, while
-// it makes a video, and for a reader of Arabic with an Arabic name. It drives Chromium through the browser tests' packages;
+// it makes a video, for a reader of Arabic with an Arabic name, and as a
+// link with a message opens it. It drives Chromium through the browser tests' packages;
 // run it from tests/web, under with_servers.sh:
 //   node ../../tools/web/shots.mjs PAGE.html WORK_DIR DOCS_DIR
 import { launch, PROBE } from '../../tests/web/engines.mjs';
+import { cardLinkTo } from '../../web/card_name.js';
+import { cardMessageCode } from '../../web/message.js';
 import { readFileSync, writeFileSync, mkdirSync } from 'node:fs';
 import { pathToFileURL } from 'node:url';
 
@@ -44,3 +47,11 @@ await until(arabic, () => !Module.cardNewName);
 await settle();
 await arabic.page.screenshot({ path: `${docs}/composer-arabic.png` });
 await arabic.close();
+
+const recipient = await launch('chromium', { width: 1280, height: 760 });
+const message = 'Dear Grandma,\nwe miss you, and the cat misses your lap.\nSee you at Easter!\n\nZoë, Tom and the twins';
+await recipient.goto(cardLinkTo(pathToFileURL(`${work}/holiday-card.html`).href, 'Zoë & Tom', await cardMessageCode(message)));
+await until(recipient, () => cardTest.decodes > 0);
+await settle();
+await recipient.page.screenshot({ path: `${docs}/message.png` });
+await recipient.close();

@@ -369,10 +369,13 @@ function cardStartVideo() {
   });
 }
 
-// The file, with the message as its text where the system takes text with files.
+// The file, with the message as its text where the system takes text with
+// files; on an iPhone or iPad the file alone, as WhatsApp there drops a file
+// shared with text (the video ends on the message anyway).
 function cardShareVideo() {
   const text = Module.cardMessage.text, shared = { files: [cardVideo.file], text };
-  navigator.share(text && navigator.canShare(shared) ? shared : { files: [cardVideo.file] }).catch(function () {});
+  const apple = /iPhone|iPad|iPod/.test(navigator.userAgent) || (navigator.platform == 'MacIntel' && navigator.maxTouchPoints > 1);
+  navigator.share(text && !apple && navigator.canShare(shared) ? shared : { files: [cardVideo.file] }).catch(function () {});
 }
 
 async function cardCopyLink() {

@@ -1,8 +1,8 @@
 // The browser card's one HTML file (a copy with engines.mjs's probe in it):
 // a sender's session in Chromium, Firefox and WebKit, and what only Chromium
-// emulates. Each wait is for something seen, for a minute at most. Usage:
+// emulates. Each wait is for something seen, within LIMITS (engines.mjs). Usage:
 // node card_test.mjs scenario.ENGINE|video|no_webgl|scripts_off|hidden|phone|density_and_resize PAGE.html WORK_DIR
-import { launch, PROBE } from './engines.mjs';
+import { launch, fail, LIMITS, PROBE } from './engines.mjs';
 import axe from 'axe-core';
 import { execFileSync, spawnSync } from 'node:child_process';
 import { readFileSync, writeFileSync, mkdirSync } from 'node:fs';
@@ -11,7 +11,6 @@ import { join } from 'node:path';
 import { pathToFileURL } from 'node:url';
 
 const [testCase, pagePath, work] = process.argv.slice(2);
-const fail = (why) => { console.error(`FAIL (${testCase}): ${why}`); process.exit(1); };
 mkdirSync(work, { recursive: true });
 const probed = readFileSync(pagePath, 'utf8').replace('<head>', `<head>${PROBE}`);
 writeFileSync(`${work}/holiday-card.html`, probed);
@@ -19,12 +18,12 @@ mkdirSync(`${work}/site`, { recursive: true });
 writeFileSync(`${work}/site/holiday-card.html`, readFileSync(pagePath));  // served, the probe put in
 const pageUrl = pathToFileURL(`${work}/holiday-card.html`).href;
 
-// The first truthy answer of CHECK, asked every 200 ms for a minute (or SECONDS).
-async function waitFor(what, check, seconds = 60) {
+// The first truthy answer of CHECK, asked every 200 ms within the limit of a wait (or SECONDS).
+async function waitFor(what, check, seconds = LIMITS.wait) {
   let error = '';
   for (const end = Date.now() + seconds * 1000; Date.now() < end; await new Promise((r) => setTimeout(r, 200)))
     try { const answer = await check(); if (answer) return answer; } catch (e) { error = ` (${e.message})`; }
-  fail(`waited ${seconds} s for ${what}${error}`);
+  fail(`wait, waited ${seconds} s for ${what}${error}`);
 }
 
 // FOLDER's files over HTTP on the loopback address, the probe put in each
@@ -231,7 +230,7 @@ async function scenario(engine) {
   await browser.press('Escape');
   seen = await until(browser, 'the card to end', (s) => s.status.startsWith('The card has ended'));
   if (seen.starts != 1 || seen.decodes != 1) fail(`the tune decoded ${seen.decodes} times and started ${seen.starts}`);
-  if (seen.lines.some((line) => line.startsWith('error at'))) fail(`GL errors: ${seen.lines.join('\n')}`);
+  if (seen.lines.some((line) => line.startsWith('error at'))) fail(`GL errors: ${seen.lines.join(' | ')}`);
   await browser.clickOn('#again');
   await until(browser, 'the card afresh', (s) => s.status == '' && s.decodes == 1);
   await cardRuns(browser);
@@ -601,7 +600,7 @@ async function videoMade(browser, name, whileMaking) {
   await browser.clickOn('#make-video');
   await whileMaking?.();
   const button = await waitFor('the video made', () => browser.evaluate(() => ['share-video', 'save-video'].find((id) =>
-    !document.getElementById(id).hidden) || /could not|cannot/.test(document.getElementById('video-line').textContent) && 'none'), 600);
+    !document.getElementById(id).hidden) || /could not|cannot/.test(document.getElementById('video-line').textContent) && 'none'), LIMITS.video);
   if (button == 'none')
     return { line: (await browser.evaluate(() => document.getElementById('video-line').textContent)) };
   await browser.clickOn(`#${button}`);

@@ -6,8 +6,8 @@ import { Builder, By, Key, Origin } from 'selenium-webdriver';
 import { DriverService } from 'selenium-webdriver/remote/index.js';
 
 // How long each step may take, in seconds, on a slow and busy machine (ctest gives a test 600): a browser's
-// start (tried twice), a page's load, a script, a key or a click at a point, a click on an element, a wait
-// for something seen, a video's making.
+// start (tried twice), a page's load, a script, a key or a click at a point, a click on an element until it
+// lands, a wait for something seen, a video's making.
 export const LIMITS = { start: 60, load: 60, script: 60, click: 60, wait: 60, video: 300 };
 let engineInUse = 'no browser';
 
@@ -21,6 +21,21 @@ function within(step, name, arg, promise) {
   return promise.finally(() => clearTimeout(timer));
 }
 
+// Clicks the middle of SELECTOR's element until the probe saw the click land on it, or a new page
+// came (#again reloads it): a line that comes or goes above it (the tune's hint, once decoded and
+// once a first click starts the tune) moves it, even between reading where it is and clicking there.
+async function clickOn(browser, selector) {
+  for (let landed = 'nothing'; landed !== selector && landed !== null; await new Promise((resolve) => setTimeout(resolve, 100))) {
+    const at = landed !== '' && await browser.evaluate((selector) => {
+      const element = document.querySelector(selector), box = (element?.scrollIntoView({ block: 'nearest' }), element?.getClientRects()[0]);
+      cardTest.clicked = box ? '' : 'nothing';  // no box while it is hidden
+      return box && [box.x + box.width / 2, box.y + box.height / 2].map(Math.round);
+    }, selector);
+    await (at && browser.click(...at));
+    landed = await browser.evaluate(() => cardTest.clicked).catch(() => '');
+  }
+}
+
 // A browser of ENGINE showing a page of width x height CSS pixels, asking for pages in LANGUAGE where given
 // (Chromium with these arguments and this environment), started again once if it fails to, each call within its
 // limit.
@@ -29,20 +44,20 @@ export async function launch(engine, options = {}) {
   const start = () => (engine == 'webkit' ? launchWebKit : launchPuppeteer)(engine, { width: 800, height: 600, ...options });
   const face = await start().catch((e) => (console.error(`${engine} did not start (${String(e).split('\n')[0]}): starting it again`), start()))
     .catch((e) => fail(`start, twice: ${e}`));
-  return Object.fromEntries(Object.entries(face).map(([name, call]) => [name,
+  return Object.fromEntries([...Object.entries(face), ['clickOn', (selector) => clickOn(face, selector)]].map(([name, call]) => [name,
     typeof call != 'function' ? call : (...a) => within({ goto: 'load', clickOn: 'click' }[name] ?? 'script', name, a[0], call(...a))]));
 }
 
-// Put right after <head> in a test copy of the page, before its policy: console
-// lines, uncaught errors, what the policy refused, the tune's decodes and
-// starts; the WebGL drawing kept to be read back, and the first paint read at
-// the first texture upload, which follows it.
+// Put right after <head> in a test copy of the page, before its policy: console lines, uncaught errors,
+// what the policy refused, where the last click landed, the tune's decodes and starts; the WebGL
+// drawing kept to be read back, and the first paint read at the first texture upload, which follows it.
 export const PROBE = `<script>(() => {
   const test = window.cardTest = { lines: [], refused: [], decodes: 0, starts: 0, firstPaint: null };
   for (const level of ['log', 'warn', 'error'])
     console[level] = ((write) => (...a) => { test.lines.push(a.join(' ')); write.apply(console, a); })(console[level]);
   addEventListener('error', (e) => test.lines.push('uncaught ' + e.message));
   addEventListener('securitypolicyviolation', (e) => test.refused.push(e.blockedURI));
+  addEventListener('click', (e) => { if (e.isTrusted) test.clicked = '#' + e.target.id; }, true);
   const getContext = HTMLCanvasElement.prototype.getContext, upload = WebGLRenderingContext.prototype.texImage2D;
   HTMLCanvasElement.prototype.getContext = function (type, options) {
     return getContext.call(this, type, { ...options, preserveDrawingBuffer: true });
@@ -85,8 +100,6 @@ async function launchPuppeteer(engine, { width, height, scale = 1, args = [], en
       return JSON.parse(answer.result.value);
     },
     click: (x, y) => page.mouse.click(x, y),
-    // Where the element is once it stands still: opening the composer resizes the card, which moves the buttons.
-    clickOn: (selector) => page.locator(selector).setTimeout(LIMITS.click * 1000).click(),
     press: (key) => page.keyboard.press(key),
     type: async (selector, text) => { await page.$eval(selector, (e) => { e.value = ''; e.focus(); }); await page.keyboard.type(text); },
     close: () => browser.close(),
@@ -113,7 +126,6 @@ async function launchWebKit(engine, { width, height, language }) {
     goto: (url) => driver.get(url),
     evaluate: (fn, ...a) => driver.executeScript(`return (${fn}).apply(null, arguments)`, ...a),
     click: (x, y) => driver.actions().move({ x, y, origin: Origin.VIEWPORT }).click().perform(),
-    clickOn: async (selector) => (await driver.findElement(By.css(selector))).click(),
     press: (key) => driver.actions().sendKeys({ Escape: Key.ESCAPE }[key] ?? key).perform(),
     type: async (selector, text) => { const field = await driver.findElement(By.css(selector)); await field.clear(); await field.sendKeys(text); },
     close: async () => { await driver.quit().catch(() => {}); await server.kill(); },

@@ -82,14 +82,13 @@ const CHROMIUM_ARGS = ['--no-sandbox', '--enable-unsafe-swiftshader', '--disable
 async function launchPuppeteer(engine, { width, height, scale = 1, args = [], env = process.env, language }) {
   // Puppeteer's own limits: its start's, and its calls' where the tests make them on the page themselves.
   const browser = await puppeteer.launch({ timeout: LIMITS.start * 1000, protocolTimeout: 2 * LIMITS.script * 1000, ...(engine == 'chromium'
-    ? { executablePath: '/usr/bin/chromium', args: [...CHROMIUM_ARGS, ...args, ...(language ? [`--accept-lang=${language}`] : [])], env }
-    : { browser: 'firefox', executablePath: '/usr/bin/firefox-esr', headless: false,
-      extraPrefsFirefox: language ? { 'intl.accept_languages': language } : {} }) });
+    ? { executablePath: '/usr/bin/chromium', args: [...CHROMIUM_ARGS, ...args], env }
+    : { browser: 'firefox', executablePath: '/usr/bin/firefox-esr', headless: false }) });
   const page = await browser.newPage().catch((e) => { browser.process()?.kill('SIGKILL'); throw e; }), context = page.mainFrame().browsingContext;
   await page.setViewport({ width, height, deviceScaleFactor: scale });
   // Puppeteer's evaluate counts as a gesture and would unlock the tune: plain CDP and BiDi calls do not.
-  const cdp = engine == 'chromium' && await page.createCDPSession();
-  return {
+  const cdp = engine == 'chromium' && await page.createCDPSession(), agent = cdp && await browser.userAgent();
+  const face = {
     page,
     goto: (url) => page.goto(url, { timeout: 0 }),
     evaluate: async (fn, ...a) => {
@@ -102,8 +101,13 @@ async function launchPuppeteer(engine, { width, height, scale = 1, args = [], en
     click: (x, y) => page.mouse.click(x, y),
     press: (key) => page.keyboard.press(key),
     type: async (selector, text) => { await page.$eval(selector, (e) => { e.value = ''; e.focus(); }); await page.keyboard.type(text); },
+    // The language the next pages ask for, in navigator.languages and Accept-Language.
+    askFor: (language) => (cdp ? cdp.send('Emulation.setUserAgentOverride', { userAgent: agent, acceptLanguage: language })
+      : context.userContext.browser.session.send('emulation.setLocaleOverride', { locale: language, contexts: [context.id] })),
     close: () => browser.close(),
   };
+  await (language && face.askFor(language));
+  return face;
 }
 
 // WebKitGTK takes its language from the process's locale (installed by tools/run-tests).

@@ -1,7 +1,7 @@
 // The browser card's one HTML file (a copy with engines.mjs's probe in it):
 // a sender's session in Chromium, Firefox and WebKit, and what only Chromium
 // emulates. Each wait is for something seen, within LIMITS (engines.mjs). Usage:
-// node card_test.mjs scenario.ENGINE|video|no_webgl|scripts_off|hidden|phone|density_and_resize PAGE.html WORK_DIR
+// node card_test.mjs scenario.ENGINE|video|no_webgl|scripts_off|screens PAGE.html WORK_DIR
 import { launch, fail, LIMITS, PROBE } from './engines.mjs';
 import axe from 'axe-core';
 import { execFileSync, spawnSync } from 'node:child_process';
@@ -11,10 +11,9 @@ import { join } from 'node:path';
 import { pathToFileURL } from 'node:url';
 
 const [testCase, pagePath, work] = process.argv.slice(2);
-mkdirSync(work, { recursive: true });
+mkdirSync(`${work}/site`, { recursive: true });
 const probed = readFileSync(pagePath, 'utf8').replace('<head>', `<head>${PROBE}`);
 writeFileSync(`${work}/holiday-card.html`, probed);
-mkdirSync(`${work}/site`, { recursive: true });
 writeFileSync(`${work}/site/holiday-card.html`, readFileSync(pagePath));  // served, the probe put in
 const pageUrl = pathToFileURL(`${work}/holiday-card.html`).href;
 
@@ -26,14 +25,19 @@ async function waitFor(what, check, seconds = LIMITS.wait) {
   fail(`wait, waited ${seconds} s for ${what}${error}`);
 }
 
-// FOLDER's files over HTTP on the loopback address, the probe put in each
-// page, "/" being index.html; every path asked for is kept in log.
-async function serve(folder) {
-  const log = [], server = createServer((request, response) => {
+// FOLDER's files over HTTP on the loopback address, the probe put in each page; every path asked
+// for is kept in log. Given HELD, a page's data and scripts wait for it, after the still.
+async function serve(folder, held) {
+  const log = [], server = createServer(async (request, response) => {
     log.push(request.url);
-    const path = join(folder, request.url.split(/[?#]/)[0].replace(/\/$/, '/index.html'));
-    try { response.end(path.endsWith('.html') ? readFileSync(path, 'utf8').replace('<head>', `<head>${PROBE}`) : readFileSync(path)); }
-    catch { response.statusCode = 404, response.end(); }
+    const path = join(folder, request.url.split(/[?#]/)[0]);
+    try {
+      const file = path.endsWith('.html') ? readFileSync(path, 'utf8').replace('<head>', `<head>${PROBE}`) : readFileSync(path);
+      const cut = held ? file.indexOf('<script type="application/json" id="card-assets">') : file.length;
+      response.write(file.slice(0, cut));
+      await held;
+      response.end(file.slice(cut));
+    } catch { response.statusCode = 404, response.end(); }
   }).listen(0, '127.0.0.1');
   await new Promise((resolve) => server.on('listening', resolve));
   return { url: `http://127.0.0.1:${server.address().port}`, log, close: () => server.close() };
@@ -109,8 +113,8 @@ async function pathsAgree(browser, when) {
 async function tuneKept(browser) {
   const wav = readFileSync(TUNE).toString('base64');
   const [longer, correlation] = await browser.evaluate(async (wav) => {
-    const context = new OfflineAudioContext(1, 1, 22050), bytes = (text) => Uint8Array.from(atob(text), (c) => c.charCodeAt(0)).buffer;
-    const decode = (text) => new Promise((ok, no) => context.decodeAudioData(bytes(text), ok, no)).then((b) => b.getChannelData(0));
+    const decode = (text) => new OfflineAudioContext(1, 1, 22050).decodeAudioData(Uint8Array.from(atob(text), (c) => c.charCodeAt(0)).buffer)
+      .then((tune) => tune.getChannelData(0));
     const [tune, original] = await Promise.all([decode(JSON.parse(document.getElementById('card-assets').textContent)['/assets/ha_xmas.m4a']), decode(wav)]);
     const correlate = (lag, from, to) => {
       let xy = 0, xx = 0, yy = 0;
@@ -151,14 +155,18 @@ const reachOut = (browser, address) => browser.evaluate(async (address) => {
   return cardTest.refused.slice(refused);
 }, address);
 
+// What the page hands to a download or the share sheet, kept by the probe instead.
+const keepDownloads = (browser) => browser.evaluate(() => {
+  URL.createObjectURL = (file) => { cardTest.file = file; return 'blob:kept'; };
+  HTMLAnchorElement.prototype.click = function () { cardTest.download = this.download, cardTest.href = this.href; };
+  cardTest.file = cardTest.shared = cardTest.download = null;
+});
+
 // What Save the card hands to a download: the file's text and name.
 async function savedCard(browser) {
-  await browser.evaluate(() => {
-    URL.createObjectURL = (blob) => { blob.text().then((text) => { cardTest.saved = text; }); return 'blob:kept'; };
-    HTMLAnchorElement.prototype.click = function () { cardTest.download = this.download, cardTest.href = this.href; };
-  });
+  await keepDownloads(browser);
   await browser.clickOn('#save');
-  return waitFor('the saved card', () => browser.evaluate(() => cardTest.saved && cardTest));
+  return waitFor('the saved card', () => browser.evaluate(async () => cardTest.file && { saved: await cardTest.file.text(), download: cardTest.download }));
 }
 
 async function scenario(engine) {
@@ -200,7 +208,7 @@ async function scenario(engine) {
   const differ = [...expected].findIndex((c, i) => saved[i] != c);
   if (saved != expected) fail(`the saved card differs at ${differ}: ${JSON.stringify(saved.slice(differ - 40, differ + 80))}`);
   if (!/^holiday-card-from-Zoe-Jose[A-Za-z0-9-]*\.html$/.test(download)) fail(`saved as ${download}`);
-  await browser.evaluate(() => { cardTest.download = null; });
+  await keepDownloads(browser);
   await browser.clickOn('#save-picture');
   const picture = await waitFor('the picture saved', () => browser.evaluate(() => cardTest.download && [cardTest.download, cardTest.href.slice(0, 23)]));
   if (!/^holiday-card-from-Zoe-Jose[A-Za-z0-9-]*\.jpg,data:image\/jpeg;base64,$/.test(picture)) fail(`the picture saved as ${picture}`);
@@ -244,12 +252,7 @@ async function scenario(engine) {
   seen = await waitFor('the saved name drawn', () => nameDrawn(browser, NAME_SHOWN, NAME_LIT));
   if (seen.shown.join() != 'no-link') fail(`the saved card opens showing ${seen.shown}`);
   if (!await glyphsLit(browser, NAME_LIT, 'still')) fail("the saved card's still lacks the name");
-
-  // The site as a static host serves docs/: its root opens the card, with the name of a link to it.
-  const docs = await serve(new URL('../../docs/', import.meta.url).pathname);
-  await browser.goto(`${docs.url}/#from=Zo%C3%AB`);
-  await waitFor("the name of a link to the site's root drawn", () => nameDrawn(browser, 'Zoë', '11100'));
-  await Promise.all([site.close(), docs.close(), browser.close()]);
+  await Promise.all([site.close(), browser.close()]);
 }
 
 // Names in the world's scripts, drawn on a black picture (the test's copy of
@@ -393,15 +396,9 @@ async function languages(engine) {
 // link, the still waits, and the card's first frame shows the link's name.
 async function stillFirst(link) {
   let release;
-  const held = new Promise((resolve) => { release = resolve; }), cut = probed.indexOf('<script type="application/json" id="card-assets">');
-  const server = createServer(async (request, response) => {
-    response.write(probed.slice(0, cut));
-    await held;
-    response.end(probed.slice(cut));
-  }).listen(0, '127.0.0.1');
-  await new Promise((resolve) => server.on('listening', resolve));
+  const site = await serve(`${work}/site`, new Promise((resolve) => { release = resolve; }));
   const browser = await launch('chromium', { width: 800, height: 700 });
-  browser.page.goto(`http://127.0.0.1:${server.address().port}/holiday-card.html${link}`).catch(() => {});
+  browser.page.goto(`${site.url}/holiday-card.html${link}`).catch(() => {});
   const box = (id) => browser.evaluate((id) => {
     const e = document.getElementById(id);
     return e && getComputedStyle(e).visibility == 'visible' && (e.naturalWidth ?? 1) && JSON.stringify(e.getBoundingClientRect());
@@ -417,16 +414,11 @@ async function stillFirst(link) {
   const canvas = await waitFor('the live card', () => box('canvas'));
   if (await box('still') || (!link && canvas != still)) fail(`the live card stands at ${canvas}, the still at ${still} and now ${await box('still')}`);
   if (link && !await glyphsLit(browser, '11100')) fail('the first frame lacks the name of the link');
-  await browser.close();
-  server.close();
+  await Promise.all([browser.close(), site.close()]);
 }
 
-const PHONE = (width, height) => ({ viewport: { width, height, deviceScaleFactor: 3, isMobile: true, hasTouch: true },
-  userAgent: 'Mozilla/5.0 (Linux; Android 14) AppleWebKit/537.36 (KHTML, like Gecko) Chrome/140.0 Mobile Safari/537.36' });
-
 const cases = {
-  still_first: () => stillFirst(''),
-  still_first_link: () => stillFirst('#from=Zo%C3%AB'),
+  still_first: async () => { await stillFirst(''); await stillFirst('#from=Zo%C3%AB'); },
   // A card saved with a Chinese name, opened where the browser finds only
   // DejaVu's fonts, which have no Chinese: the name as the sender saw it,
   // from the glyphs the file carries; another name in Chinese there, by a
@@ -474,18 +466,9 @@ const cases = {
     if (shared.shared != 'files' || shared.type != 'video/mp4') fail(`shared ${shared.shared} (${shared.type})`);
     await videoChecked(browser, shared, 'chromium', { file: 'Зоя-Хосе', lit: '11101111' });
     await browser.evaluate(() => { delete navigator.canShare; delete navigator.share; });
-    await browser.evaluate(() => {
-      const draw = Module._card_draw_video_frame;
-      Module._card_draw_video_frame = (phase) => (cardTest.videoFrames = (cardTest.videoFrames || 0) + 1, draw(phase));
-    });
     const made = await videoMade(browser, 'Zoë & José', async () => {
-      const making = () => browser.evaluate(() => [document.visibilityState, cardTest.videoFrames]);
-      await waitFor('frames made', async () => (await making())[1] >= 60);
-      const other = await browser.page.browser().newPage();
-      await other.bringToFront();
-      const [before] = [await waitFor('the page hidden', async () => (await making())[0] == 'hidden' && making()), await pageTicks(browser)];
-      if ((await making()).join() != before.join()) fail(`hidden, the making went on from ${before} to ${await making()}`);
-      await browser.page.bringToFront();
+      await waitFor('frames made', () => browser.evaluate(() => document.getElementById('video-progress').value >= 60));
+      await stillWhileHidden(browser, '_card_draw_video_frame');
     });
     const frames = execFileSync('ffprobe', ['-v', 'error', '-select_streams', 'v', '-count_packets', '-show_entries', 'stream=nb_read_packets',
       '-of', 'csv=p=0', made.path || '/dev/null']).toString().trim();
@@ -521,51 +504,15 @@ const cases = {
     await browser.close();
   },
 
-  // On a phone, upright and on its side, the card centred across and wholly
-  // in view below the top (on its side, 70% of the height), with nothing to scroll, and the hint shown until
-  // a tap (touch events, no mouse) starts the tune.
-  async phone() {
-    const browser = await launch('chromium');
-    for (const [width, height] of [[390, 844], [844, 390]]) {
-      await browser.page.emulate(PHONE(width, height));
-      await browser.goto(pageUrl);
-      await cardRuns(browser);
-      await until(browser, 'the hint', (s) => s.decodes == 1 && s.hint);
-      const [left, right, top, bottom, across, down, share] = await browser.evaluate(() => {
-        const r = document.getElementById('canvas').getBoundingClientRect(), page = document.scrollingElement;
-        return [r.left, innerWidth - r.right, r.top, innerHeight - r.bottom, page.scrollWidth - innerWidth, page.scrollHeight - innerHeight,
-          r.height / innerHeight];
-      });
-      if (Math.abs(left - right) > 1 || top < 8 || bottom < 0 || across > 0 || down > 0 || (width > height && share < 0.7))
-        fail(`at ${width} x ${height}: margins ${[left, right, top, bottom]}, overflow ${across} across, ${down} down, ${share} of the height`);
-      await browser.page.touchscreen.tap(width / 2, height / 2);
-      await until(browser, 'a tap to start the tune once', (s) => s.starts == 1 && !s.hint);
-    }
-    await browser.close();
-  },
-
-  // Behind another tab the card draws nothing while the page's timers run
-  // on (throttled, some seconds); brought back, it goes on drawing.
-  async hidden() {
-    const browser = await open('chromium');
-    await cardRuns(browser);
-    await browser.evaluate(() => { const page = Module.cardFrameDrawn; Module.cardFrameDrawn = () => { cardTest.frames++; page(); }; cardTest.frames = 0; });
-    const other = await browser.page.browser().newPage();
-    await other.bringToFront();
-    const drawn = () => browser.evaluate(() => [document.visibilityState, cardTest.frames]);
-    const [before] = [await waitFor('the page hidden', async () => (await drawn())[0] == 'hidden' && drawn()), await pageTicks(browser)];
-    if ((await drawn()).join() != before.join()) fail(`hidden, the card drew ${(await drawn())[1] - before[1]} frames`);
-    await browser.page.bringToFront();
-    await cardRuns(browser);
-    await browser.close();
-  },
-
-  // At density 2, the first paint (before the scene is set up) white with the
-  // greeting as black-rimmed boxes: the sky; inside the 'H' box, outside its
-  // glyph; the rims left of and above it. Made bigger, the drawing buffer and
-  // the picture follow: snow in the bottom-right corner, not the clear colour
-  // beyond an old viewport. A suspended tune plays on at the next click.
-  async density_and_resize() {
+  // One browser, the page loaded afresh for each screen. At density 2, the first paint (before the scene is set
+  // up) white with the greeting as black-rimmed boxes: the sky; inside the 'H' box, outside its glyph; the rims
+  // left of and above it. Made bigger, the drawing buffer and the picture follow: snow in the bottom-right
+  // corner, not the clear colour beyond an old viewport. A suspended tune plays on at the next click. Behind
+  // another tab the card draws nothing while the page's timers run on (throttled, some seconds); brought back,
+  // it goes on drawing. On a phone, upright and on its side, the card centred across and wholly in view below
+  // the top (on its side, 70% of the height), with nothing to scroll, and the hint shown until a tap (touch
+  // events, no mouse) starts the tune.
+  async screens() {
     const browser = await open('chromium', { width: 500, height: 700, scale: 2 });
     await cardRuns(browser);
     const first = await browser.evaluate(() => cardTest.firstPaint);
@@ -582,6 +529,24 @@ const cases = {
     await until(browser, 'the tune to play on', (s) => s.audio == 'running');
     await cardRuns(browser);
     if ((await state(browser)).starts != 1) fail('the tune started again');
+    await stillWhileHidden(browser, 'cardFrameDrawn');
+    await cardRuns(browser);
+    for (const [width, height] of [[390, 844], [844, 390]]) {
+      await browser.page.emulate({ viewport: { width, height, deviceScaleFactor: 3, isMobile: true, hasTouch: true },
+        userAgent: 'Mozilla/5.0 (Linux; Android 14) AppleWebKit/537.36 (KHTML, like Gecko) Chrome/140.0 Mobile Safari/537.36' });
+      await browser.goto(pageUrl);
+      await cardRuns(browser);
+      await until(browser, 'the hint', (s) => s.decodes == 1 && s.hint);
+      const [left, right, top, bottom, across, down, share] = await browser.evaluate(() => {
+        const r = document.getElementById('canvas').getBoundingClientRect(), page = document.scrollingElement;
+        return [r.left, innerWidth - r.right, r.top, innerHeight - r.bottom, page.scrollWidth - innerWidth, page.scrollHeight - innerHeight,
+          r.height / innerHeight];
+      });
+      if (Math.abs(left - right) > 1 || top < 8 || bottom < 0 || across > 0 || down > 0 || (width > height && share < 0.7))
+        fail(`at ${width} x ${height}: margins ${[left, right, top, bottom]}, overflow ${across} across, ${down} down, ${share} of the height`);
+      await browser.page.touchscreen.tap(width / 2, height / 2);
+      await until(browser, 'a tap to start the tune once', (s) => s.starts == 1 && !s.hint);
+    }
     await browser.close();
   },
 };
@@ -592,11 +557,7 @@ const cases = {
 // WHILE_MAKING, if given, runs once it has begun. Making it may take some
 // minutes on a busy machine.
 async function videoMade(browser, name, whileMaking) {
-  await browser.evaluate(() => {
-    URL.createObjectURL = (file) => { cardTest.file = file; return 'blob:kept'; };
-    HTMLAnchorElement.prototype.click = function () { cardTest.download = this.download; };
-    cardTest.file = cardTest.shared = null;
-  });
+  await keepDownloads(browser);
   if (!(await state(browser)).shown.includes('composer'))
     await browser.clickOn('#compose');
   await browser.type('#name-field', name);
@@ -610,10 +571,8 @@ async function videoMade(browser, name, whileMaking) {
   const made = await waitFor('the video handed over', () => browser.evaluate(async () => {
     const file = cardTest.shared ? cardTest.shared.files[0] : cardTest.file;
     if (!file) return null;
-    const bytes = new Uint8Array(await file.arrayBuffer());
-    let text = '';
-    for (let i = 0; i < bytes.length; i += 32768) text += String.fromCharCode(...bytes.subarray(i, i + 32768));
-    return { data: btoa(text), type: file.type, name: file.name, shared: cardTest.shared && Object.keys(cardTest.shared).join(),
+    const data = await new Promise((done) => Object.assign(new FileReader(), { onload: (e) => done(e.target.result.split(',')[1]) }).readAsDataURL(file));
+    return { data, type: file.type, name: file.name, shared: cardTest.shared && Object.keys(cardTest.shared).join(),
       frames: document.getElementById('video-progress').max.toString() };
   }));
   made.path = `${work}/video.${made.type.includes('webm') ? 'webm' : 'mp4'}`;
@@ -622,12 +581,17 @@ async function videoMade(browser, name, whileMaking) {
   return made;
 }
 
-// A few turns of the page's own timers, however much a hidden page's are slowed.
-const pageTicks = (browser) => browser.evaluate(() => new Promise((done) => {
-  let left = 5;
-  const tick = () => (--left ? setTimeout(tick, 100) : done(true));
-  tick();
-}));
+// Another tab in front: once the page is hidden, a few turns of its own timers (however
+// slowed) bring no call of the page's HOOK (Module's); then the page in front again.
+async function stillWhileHidden(browser, hook) {
+  await browser.evaluate((hook) => { const call = Module[hook]; cardTest.calls = 0; Module[hook] = (...a) => (cardTest.calls++, call(...a)); }, hook);
+  const seen = () => browser.evaluate(() => [document.visibilityState, cardTest.calls]);
+  await (await browser.page.browser().newPage()).bringToFront();
+  const before = await waitFor('the page hidden', async () => (await seen())[0] == 'hidden' && seen());
+  await browser.evaluate(async () => { for (let turn = 0; turn < 5; turn++) await new Promise((r) => setTimeout(r, 100)); });
+  if ((await seen()).join() != before.join()) fail(`hidden, the page's ${hook} was called: ${before}, then ${await seen()}`);
+  await browser.page.bringToFront();
+}
 
 // The H.264 decoder record in an MP4 as strict players read it, or what is
 // wrong with it: version 1, the reserved bits set, then each SPS and PPS of
@@ -718,10 +682,8 @@ const cardFrameAt = async (browser, t) => Buffer.from(await browser.evaluate(asy
 // The colours of an RGB frame at points of the 640 x 480 card.
 const colours = (frame, points) => points.map(([x, y]) => [...frame.subarray((Math.floor(y) * 640 + Math.floor(x)) * 3, (Math.floor(y) * 640 + Math.floor(x)) * 3 + 3)]);
 
-const [run, engine] = testCase.split('.');
-if (run == 'scenario' && ['chromium', 'firefox', 'webkit'].includes(engine)) await scenario(engine);
-else if (run == 'scripts' && ['chromium', 'firefox', 'webkit'].includes(engine)) await scripts(engine);
-else if (run == 'languages' && ['chromium', 'firefox', 'webkit'].includes(engine)) await languages(engine);
+const [run, engine] = testCase.split('.'), perEngine = { scenario, scripts, languages };
+if (perEngine[run] && ['chromium', 'firefox', 'webkit'].includes(engine)) await perEngine[run](engine);
 else if (cases[testCase]) await cases[testCase]();
 else fail('no such case');
 console.log(`ok (${testCase})`);

@@ -3,21 +3,63 @@
 // (selenium, classic WebDriver, which sees no console: a probe in the page does).
 import puppeteer from 'puppeteer-core';
 import { Builder, By, Key, Origin } from 'selenium-webdriver';
-import { spawn } from 'node:child_process';
-import { createServer } from 'node:net';
+import { DriverService } from 'selenium-webdriver/remote/index.js';
 
-// Put right after <head> in a test copy of the page, before its policy: console
-// lines, uncaught errors, what the policy refused, the tune's decodes and
-// starts; the WebGL drawing kept to be read back, the first paint read at
-// the first texture upload, which follows it, and 4,096 bytes spread over
-// the live card's first frame (read when the page marks itself live, before
-// the card draws again).
+// How long each step may take, in seconds, on a slow and busy machine (ctest gives a test 600): a browser's
+// start (tried twice), a page's load, a script, a key or a click at a point, a click on an element until it
+// lands, a wait for something seen, a video's making.
+export const LIMITS = { start: 60, load: 60, script: 60, click: 60, wait: 60, video: 300 };
+let engineInUse = 'no browser';
+
+// Ends the test at once with one line that names the engine; so does anything thrown and not caught.
+export const fail = (why) => { console.error(`FAIL (${engineInUse}): ${String(why).split('\n')[0]}`); process.exit(1); };
+process.on('uncaughtException', fail);
+
+// What a face's call NAME(ARG, ...) gives, or the test's end once STEP's limit has passed without it.
+function within(step, name, arg, promise) {
+  const timer = setTimeout(() => fail(`${step}, waited ${LIMITS[step]} s for ${name} ${String(arg).replace(/\s+/g, ' ').slice(0, 60)}`), LIMITS[step] * 1000);
+  return promise.finally(() => clearTimeout(timer));
+}
+
+// Clicks the middle of SELECTOR's element until the probe saw the click land on it, or a new page
+// came (#again reloads it): a line that comes or goes above it (the tune's hint, once decoded and
+// once a first click starts the tune) moves it, even between reading where it is and clicking there.
+async function clickOn(browser, selector) {
+  for (let landed = 'nothing'; landed !== selector && landed !== null; await new Promise((resolve) => setTimeout(resolve, 100))) {
+    const at = landed !== '' && await browser.evaluate((selector) => {
+      const element = document.querySelector(selector), box = (element?.scrollIntoView({ block: 'nearest' }), element?.getClientRects()[0]);
+      cardTest.clicked = box ? '' : 'nothing';  // no box while it is hidden
+      return box && [box.x + box.width / 2, box.y + box.height / 2].map(Math.round);
+    }, selector);
+    await (at && browser.click(...at));
+    landed = await browser.evaluate(() => cardTest.clicked).catch(() => '');
+  }
+}
+
+// A browser of ENGINE showing a page of width x height CSS pixels, asking for pages in LANGUAGE where given
+// (Chromium with these arguments and this environment), started again once if it fails to, each call within its
+// limit.
+export async function launch(engine, options = {}) {
+  engineInUse = engine;
+  const start = () => (engine == 'webkit' ? launchWebKit : launchPuppeteer)(engine, { width: 800, height: 600, ...options });
+  const face = await start().catch((e) => (console.error(`${engine} did not start (${String(e).split('\n')[0]}): starting it again`), start()))
+    .catch((e) => fail(`start, twice: ${e}`));
+  return Object.fromEntries([...Object.entries(face), ['clickOn', (selector) => clickOn(face, selector)]].map(([name, call]) => [name,
+    typeof call != 'function' ? call : (...a) => within({ goto: 'load', clickOn: 'click' }[name] ?? 'script', name, a[0], call(...a))]));
+}
+
+// Put right after <head> in a test copy of the page, before its policy: console lines, uncaught errors,
+// what the policy refused, where the last click landed, the tune's decodes and starts; the WebGL
+// drawing kept to be read back, the first paint read at the first texture upload, which follows it,
+// and 4,096 bytes spread over the live card's first frame (read when the page marks itself live,
+// before the card draws again).
 export const PROBE = `<script>(() => {
   const test = window.cardTest = { lines: [], refused: [], decodes: 0, starts: 0, firstPaint: null };
   for (const level of ['log', 'warn', 'error'])
     console[level] = ((write) => (...a) => { test.lines.push(a.join(' ')); write.apply(console, a); })(console[level]);
   addEventListener('error', (e) => test.lines.push('uncaught ' + e.message));
   addEventListener('securitypolicyviolation', (e) => test.refused.push(e.blockedURI));
+  addEventListener('click', (e) => { if (e.isTrusted) test.clicked = '#' + e.target.id; }, true);
   const getContext = HTMLCanvasElement.prototype.getContext, upload = WebGLRenderingContext.prototype.texImage2D;
   HTMLCanvasElement.prototype.getContext = function (type, options) {
     return getContext.call(this, type, { ...options, preserveDrawingBuffer: true });
@@ -45,69 +87,66 @@ export const PROBE = `<script>(() => {
 const CHROMIUM_ARGS = ['--no-sandbox', '--enable-unsafe-swiftshader', '--disable-background-networking',
   '--disable-component-update', '--autoplay-policy=document-user-activation-required'];
 
-// A browser of ENGINE showing a page of width x height CSS pixels, asking
-// for pages in LANGUAGE where given (Chromium with these arguments and this
-// environment).
-export async function launch(engine, { width = 800, height = 600, scale = 1, args = [], env = process.env, language } = {}) {
-  if (engine == 'webkit')
-    return launchWebKit(width, height, language);
-  const browser = await puppeteer.launch(engine == 'chromium'
-    ? { executablePath: '/usr/bin/chromium', args: [...CHROMIUM_ARGS, ...args, ...(language ? [`--accept-lang=${language}`] : [])], env }
-    : { browser: 'firefox', executablePath: '/usr/bin/firefox-esr', headless: false,
-      extraPrefsFirefox: language ? { 'intl.accept_languages': language } : {} });
-  const page = await browser.newPage();
+async function launchPuppeteer(engine, { width, height, scale = 1, args = [], env = process.env, language }) {
+  // Puppeteer's own limits: its start's, and its calls' where the tests make them on the page themselves.
+  const browser = await puppeteer.launch({ timeout: LIMITS.start * 1000, protocolTimeout: 2 * LIMITS.script * 1000, ...(engine == 'chromium'
+    ? { executablePath: '/usr/bin/chromium', args: [...CHROMIUM_ARGS, ...args], env }
+    : { browser: 'firefox', executablePath: '/usr/bin/firefox-esr', headless: false }) });
+  const page = await browser.newPage().catch((e) => { browser.process()?.kill('SIGKILL'); throw e; }), context = page.mainFrame().browsingContext;
   await page.setViewport({ width, height, deviceScaleFactor: scale });
   // Puppeteer's evaluate counts as a gesture and would unlock the tune: plain CDP and BiDi calls do not.
-  const cdp = engine == 'chromium' && await page.createCDPSession(), realm = page.mainFrame().browsingContext?.defaultRealm;
-  return {
+  const cdp = engine == 'chromium' && await page.createCDPSession(), agent = cdp && await browser.userAgent();
+  const face = {
     page,
-    goto: (url) => page.goto(url),
+    goto: (url) => page.goto(url, { timeout: 0 }),
     evaluate: async (fn, ...a) => {
       const expression = `Promise.resolve((${fn})(...${JSON.stringify(a)})).then((v) => JSON.stringify(v ?? null))`;
       const answer = cdp ? await cdp.send('Runtime.evaluate', { expression, awaitPromise: true, returnByValue: true })
-        : await realm.evaluate(expression, true, { resultOwnership: 'none' });
+        : await context.defaultRealm.evaluate(expression, true, { resultOwnership: 'none' });
       if (answer.exceptionDetails) throw new Error(answer.exceptionDetails.exception?.description ?? answer.exceptionDetails.text);
       return JSON.parse(answer.result.value);
     },
     click: (x, y) => page.mouse.click(x, y),
-    // Where the element is once it stands still: opening the composer resizes the card, which moves the buttons.
-    clickOn: (selector) => page.locator(selector).setTimeout(120000).click(),
     press: (key) => page.keyboard.press(key),
     type: async (selector, text) => { await page.$eval(selector, (e) => { e.value = ''; e.focus(); }); await page.keyboard.type(text); },
+    // The language the next pages ask for, in navigator.languages and Accept-Language.
+    askFor: (language) => (cdp ? cdp.send('Emulation.setUserAgentOverride', { userAgent: agent, acceptLanguage: language })
+      : context.userContext.browser.session.send('emulation.setLocaleOverride', { locale: language, contexts: [context.id] })),
     close: () => browser.close(),
   };
+  await (language && face.askFor(language));
+  return face;
 }
 
 // WebKitGTK takes its language from the process's locale (installed by tools/run-tests).
-async function launchWebKit(width, height, language) {
-  const free = createServer().listen(0, '127.0.0.1');
-  await new Promise((resolve) => free.on('listening', resolve));
-  const locale = language && `${language.replace('-', '_')}.UTF-8`;  // de-DE: de_DE.UTF-8
-  const env = language ? { ...process.env, LANGUAGE: language.replace('-', '_'), LANG: locale, LC_ALL: locale } : process.env;
-  const port = free.address().port, server = (free.close(), spawn('/usr/bin/WebKitWebDriver', [`--port=${port}`], { stdio: 'ignore', env }));
-  process.on('exit', () => server.kill());  // also when a check fails and the test exits at once
+async function launchWebKit(engine, { width, height, language }) {
+  const tag = language?.replace('-', '_'), env = language ? { ...process.env, LANGUAGE: tag, LANG: `${tag}.UTF-8`, LC_ALL: `${tag}.UTF-8` } : process.env;
+  const server = new DriverService.Builder('/usr/bin/WebKitWebDriver').setEnvironment(env).setLoopback(true).build();
   // Commands do not wait for a page to load (a test's page held back mid-way never does): goto waits itself.
-  const capabilities = { browserName: 'MiniBrowser', pageLoadStrategy: 'none',
+  const capabilities = { browserName: 'MiniBrowser', pageLoadStrategy: 'none', timeouts: { script: 2 * LIMITS.script * 1000 },
     'webkitgtk:browserOptions': { binary: '/usr/lib/x86_64-linux-gnu/webkit2gtk-4.1/MiniBrowser', args: ['--automation'] } };
-  let driver = null;
-  for (const end = Date.now() + 60000; !driver && Date.now() < end; await new Promise((r) => setTimeout(r, 200)))
-    driver = await new Builder().usingServer(`http://127.0.0.1:${port}`).withCapabilities(capabilities).build().catch(() => null);
-  if (!driver) { server.kill(); throw new Error('WebKitWebDriver did not start'); }
-  await driver.manage().window().setRect({ width, height });  // then less the browser's own bars
-  const [outerW, outerH, innerW, innerH] = await driver.executeScript('return [outerWidth, outerHeight, innerWidth, innerHeight]');
-  await driver.manage().window().setRect({ width: width + outerW - innerW, height: height + outerH - innerH });
+  const session = async () => {
+    const driver = await new Builder().usingServer(await server.start(LIMITS.start * 1000)).withCapabilities(capabilities).build();
+    await driver.manage().window().setRect({ width, height });  // then less the browser's own bars
+    const [outerW, outerH, innerW, innerH] = await driver.executeScript('return [outerWidth, outerHeight, innerWidth, innerHeight]');
+    await driver.manage().window().setRect({ width: width + outerW - innerW, height: height + outerH - innerH });
+    return driver;
+  };
+  // The driver never answers a request for a session whose browser has gone before it reached it.
+  const late = new Promise((_, reject) => setTimeout(() => reject(new Error(`waited ${LIMITS.start} s for a session`)), LIMITS.start * 1000).unref());
+  const driver = await Promise.race([session(), late]).catch((e) => { server.kill(); throw e; });
   return {
     goto: async (url) => {
       const from = await driver.executeScript('window.cardLeft = true; return location.href');
       await driver.get(url);
-      for (const end = Date.now() + 60000; from.split('#')[0] != url.split('#')[0] && Date.now() < end; await new Promise((r) => setTimeout(r, 100)))
+      while (from.split('#')[0] != url.split('#')[0])
         if (await driver.executeScript('return !window.cardLeft && document.readyState == "complete"').catch(() => false)) return;
+        else await new Promise((r) => setTimeout(r, 100));
     },
     evaluate: (fn, ...a) => driver.executeScript(`return (${fn}).apply(null, arguments)`, ...a),
     click: (x, y) => driver.actions().move({ x, y, origin: Origin.VIEWPORT }).click().perform(),
-    clickOn: async (selector) => (await driver.findElement(By.css(selector))).click(),
     press: (key) => driver.actions().sendKeys({ Escape: Key.ESCAPE }[key] ?? key).perform(),
     type: async (selector, text) => { const field = await driver.findElement(By.css(selector)); await field.clear(); if (text) await field.sendKeys(text.replace(/\n/g, Key.ENTER)); },
-    close: async () => { await driver.quit().catch(() => {}); server.kill(); },
+    close: async () => { await driver.quit().catch(() => {}); await server.kill(); },
   };
 }
